@@ -1,0 +1,14 @@
+# JsonCpp is compiled from Debian's source package, which tools/setup.sh
+# unpacks into .deps/jsoncpp; no copy of it lives in this repository.
+set(JSONCPP_SOURCE_DIR ${CORVANE_DEPS_DIR}/jsoncpp)
+if(NOT EXISTS ${JSONCPP_SOURCE_DIR}/src/lib_json/json_value.cpp)
+  message(FATAL_ERROR "JsonCpp sources not found in ${JSONCPP_SOURCE_DIR}: run tools/setup.sh first")
+endif()
+add_library(jsoncpp STATIC
+  ${JSONCPP_SOURCE_DIR}/src/lib_json/json_reader.cpp
+  ${JSONCPP_SOURCE_DIR}/src/lib_json/json_value.cpp
+  ${JSONCPP_SOURCE_DIR}/src/lib_json/json_writer.cpp)
+# SYSTEM: its deprecation notes and warnings are not ours to fix.
+target_include_directories(jsoncpp SYSTEM PUBLIC ${JSONCPP_SOURCE_DIR}/include)
+target_include_directories(jsoncpp PRIVATE ${JSONCPP_SOURCE_DIR}/src/lib_json)
+target_compile_options(jsoncpp PRIVATE -w)

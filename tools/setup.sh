@@ -1,0 +1,66 @@
+#!/usr/bin/env bash
+# Installs everything the build, the tests and the demo need from Debian's
+# archive and unpacks JsonCpp's source package into .deps/. Safe to run again:
+# when everything is in place it only checks and returns.
+set -euo pipefail
+top=$(cd "$(dirname "$0")/.." && pwd)
+
+packages=(
+  cmake make g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix binutils-mingw-w64
+  googletest wine wine64 xvfb x11-utils xauth fonts-wqy-microhei locales
+  iproute2 util-linux curl python3 dpkg-dev
+)
+jsoncpp_version=1.9.5
+
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+
+src_list=/etc/apt/sources.list.d/corvane-deb-src.sources
+need_update=0
+if [ ! -f "$src_list" ]; then
+  # Same archive as the binary packages, for `apt-get source`.
+  cat > "$src_list" <<'SRC'
+Types: deb-src
+URIs: http://deb.debian.org/debian
+Suites: bookworm bookworm-updates
+Components: main
+Signed-By: /usr/share/keyrings/debian-archive-keyring.gpg
+SRC
+  need_update=1
+fi
+if [ ! -f "$top/.deps/jsoncpp/src/lib_json/json_value.cpp" ]; then need_update=1; fi
+
+if [ ${#missing[@]} -gt 0 ] || [ $need_update -eq 1 ]; then
+  echo "setup: updating package lists"
+  apt-get update -q >/dev/null
+fi
+if [ ${#missing[@]} -gt 0 ]; then
+  echo "setup: installing ${missing[*]}"
+  DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends "${missing[@]}" >/dev/null
+fi
+
+# Wine picks its locale from LANG; the Chinese texts need zh_CN.UTF-8 to exist.
+if ! locale -a 2>/dev/null | grep -qi '^zh_CN\.utf8$'; then
+  echo "setup: generating the zh_CN.UTF-8 locale"
+  sed -i 's/^# *\(zh_CN.UTF-8 UTF-8\)/\1/' /etc/locale.gen
+  grep -q '^zh_CN.UTF-8 UTF-8' /etc/locale.gen || echo 'zh_CN.UTF-8 UTF-8' >> /etc/locale.gen
+  locale-gen >/dev/null
+fi
+
+if [ ! -f "$top/.deps/jsoncpp/src/lib_json/json_value.cpp" ]; then
+  echo "setup: fetching the JsonCpp source package"
+  tmp=$(mktemp -d); chmod 755 "$tmp"
+  (cd "$tmp" && apt-get source -q --download-only "libjsoncpp=${jsoncpp_version}*" >/dev/null 2>&1 \
+     || apt-get source -q --download-only libjsoncpp >/dev/null 2>&1)
+  dsc=$(ls "$tmp"/*.dsc | head -n 1)
+  (cd "$tmp" && dpkg-source -x "$dsc" jsoncpp >/dev/null 2>&1)
+  mkdir -p "$top/.deps"
+  rm -rf "$top/.deps/jsoncpp"
+  mv "$tmp/jsoncpp" "$top/.deps/jsoncpp"
+  rm -rf "$tmp"
+  grep -q "${jsoncpp_version}" "$top/.deps/jsoncpp/include/json/version.h" \
+    || echo "setup: note: JsonCpp is not ${jsoncpp_version}" >&2
+fi
+echo "setup: ready"

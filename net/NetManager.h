@@ -1,0 +1,53 @@
+// The task dispatcher: every network job runs on a worker thread of its own
+// and reports through the installer window's two callbacks.
+#pragma once
+
+#include <windows.h>
+
+#include <vector>
+
+#include "net/HttpAdapter.h"
+
+// The installer window's callbacks. The dispatcher installs them in every
+// task itself; they are defined by the window (ui/), and test programs that
+// link the network code without the window define their own.
+void OnNetTaskResult(void* owner, NetTaskResult* result);
+void OnDownloadProgress(void* owner, UINT taskId, int bytesDone, int bytesTotal);
+
+struct DownloadParams {
+    wchar_t* url;
+    wchar_t* targetPath;
+};
+
+struct NetTask {
+    NetTaskKind kind;
+    UINT taskId;
+    CKoHttpAdapter* adapter;
+    void* params;
+};
+
+class CKoNetManager {
+public:
+    explicit CKoNetManager(void* owner);
+    virtual ~CKoNetManager();
+
+    UINT StartPackageUrlQuery();
+    UINT StartDownload(const wchar_t* url, const wchar_t* targetPath);
+    void PauseDownload(int pause);
+    int CancelDownload();
+    void ForgetAllTasks();
+    void RemoveAdapter(CKoHttpAdapter* adapter);
+
+private:
+    NetTask* CreateTask(NetTaskKind kind, ResultCallback onResult, ProgressCallback onProgress);
+
+    void* owner;
+    UINT currentDownloadId = 0;
+    std::vector<CKoHttpAdapter*> adapters;
+    CRITICAL_SECTION lock;
+};
+
+// The one manager of the process; null when there is none.
+extern CKoNetManager* theNetManager;
+
+UINT RunNetTask(void* task);

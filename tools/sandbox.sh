@@ -12,7 +12,8 @@
 #
 # Usage: tools/sandbox.sh COMMAND [ARGS...]
 # Environment: WINEPREFIX (default build/wineprefix), CORVANE_UPDATE_HOST,
-#   CORVANE_HELP_HOST, SANDBOX_DISPLAY=host, SANDBOX_SERVER_ARGS.
+#   CORVANE_HELP_HOST, SANDBOX_DISPLAY=host, SANDBOX_SERVER (another server
+#   script on port 80, e.g. the demo's), SANDBOX_SERVER_ARGS.
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 
@@ -74,7 +75,7 @@ else
 fi
 
 # Test server.
-server=$top/tests/server/testserver.py
+server=${SANDBOX_SERVER:-$top/tests/server/testserver.py}
 if [ -f "$server" ]; then
   # shellcheck disable=SC2086
   python3 "$server" --port 80 --ready-file "$run_dir/server.ready" ${SANDBOX_SERVER_ARGS:-} \

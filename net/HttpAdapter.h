@@ -24,9 +24,14 @@ class CKoHttpAdapter {
 public:
     virtual ~CKoHttpAdapter() = default;
 
+    // The two jobs; each reports exactly once through ReportResult, after it
+    // has closed its internet handles (and its file).
     int QueryPackageUrl();
     int DownloadPackage(const wchar_t* url, const wchar_t* targetPath);
+    // Hands the result to onResult while the creating manager is alive;
+    // after the manager is gone the report is dropped.
     void ReportResult(void* data);
+    void ReportProgress(int bytesDone, int bytesTotal);
 
     void* owner = nullptr;
     volatile LONG paused = 0;
@@ -37,7 +42,13 @@ public:
     int httpStatus = 0;
     ResultCallback onResult = nullptr;
     ProgressCallback onProgress = nullptr;
+    // The root handle of a running download. Whichever side closes it first
+    // (the download at its end, or CancelDownload) takes it out with
+    // InterlockedExchangePointer, so it is closed exactly once.
     HINTERNET internetHandle = nullptr;
+    // Which manager created the task: reports and registry calls go only to
+    // that manager while it lives (see NetManager.cpp).
+    LONG managerSerial = 0;
 };
 
 // A newly malloc'ed UTF-16 copy of a NUL-terminated UTF-8 text; null for null.

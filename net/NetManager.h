@@ -38,6 +38,8 @@ public:
     void ForgetAllTasks();
     void RemoveAdapter(CKoHttpAdapter* adapter);
 
+    LONG Serial() const { return serial; }
+
 private:
     NetTask* CreateTask(NetTaskKind kind, ResultCallback onResult, ProgressCallback onProgress);
 
@@ -45,9 +47,25 @@ private:
     UINT currentDownloadId = 0;
     std::vector<CKoHttpAdapter*> adapters;
     CRITICAL_SECTION lock;
+    LONG serial;
 };
 
-// The one manager of the process; null when there is none.
+// The one manager of the process; null when there is none. Workers read it,
+// and call into the manager and the window, only inside NetGate.
 extern CKoNetManager* theNetManager;
+
+// The process-wide gate between finishing workers and the manager's
+// destructor. A worker holds it while it removes its adapter and while its
+// callbacks run; the destructor clears theNetManager under it, so a worker
+// that outlives the manager or the window touches neither.
+class NetGate {
+public:
+    NetGate();
+    ~NetGate();
+    NetGate(const NetGate&) = delete;
+    NetGate& operator=(const NetGate&) = delete;
+    // Whether the manager that created `adapter` is still alive.
+    static bool OwnerAlive(const CKoHttpAdapter* adapter);
+};
 
 UINT RunNetTask(void* task);

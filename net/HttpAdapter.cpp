@@ -1,0 +1,39 @@
+#include "net/HttpAdapter.h"
+
+#include <cstdlib>
+#include <cwchar>
+#include <vector>
+
+#include "net/NetManager.h"
+
+void CKoHttpAdapter::ReportResult(void* data) {
+    NetTaskResult result;
+    result.kind = kind;
+    result.taskId = taskId;
+    result.httpStatus = httpStatus;
+    result.resultCode = resultCode;
+    result.data = data;
+    NetGate gate;
+    if (onResult && NetGate::OwnerAlive(this)) onResult(owner, &result);
+}
+
+void CKoHttpAdapter::ReportProgress(int bytesDone, int bytesTotal) {
+    if (!onProgress) return;
+    NetGate gate;
+    if (NetGate::OwnerAlive(this)) onProgress(owner, taskId, bytesDone, bytesTotal);
+}
+
+wchar_t* Utf8ToWide(const char* text) {
+    if (!text) return nullptr;
+    int length = MultiByteToWideChar(CP_UTF8, 0, text, -1, nullptr, 0);
+    std::vector<wchar_t> wide(length > 0 ? static_cast<size_t>(length) : 1, L'\0');
+    if (length > 0 && MultiByteToWideChar(CP_UTF8, 0, text, -1, wide.data(), length) == 0) wide[0] = L'\0';
+    wide.back() = L'\0';
+    size_t chars = wcslen(wide.data());
+    wchar_t* copy = static_cast<wchar_t*>(malloc((chars + 1) * sizeof(wchar_t)));
+    if (copy) {
+        memcpy(copy, wide.data(), chars * sizeof(wchar_t));
+        copy[chars] = L'\0';
+    }
+    return copy;
+}

@@ -1,0 +1,238 @@
+#include "net/NetManager.h"
+
+#include <mmsystem.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <cwchar>
+
+#include "afx/Thread.h"
+
+CKoNetManager* theNetManager = nullptr;
+
+namespace {
+
+struct CriticalSection {
+    CriticalSection() { InitializeCriticalSection(&cs); }
+    ~CriticalSection() { DeleteCriticalSection(&cs); }
+    CRITICAL_SECTION cs;
+};
+
+CriticalSection& Gate() {
+    static CriticalSection gate;
+    return gate;
+}
+
+// Ids of every task whose adapter exists, forgotten ones included: a
+// forgotten worker still removes its adapter by id when it ends, so a new
+// task must never reuse an id that a live one holds.
+SRWLOCK idLock = SRWLOCK_INIT;
+std::vector<UINT> liveIds;
+LONG lastSerial = 0;
+
+bool IdInUse(UINT id) { return std::find(liveIds.begin(), liveIds.end(), id) != liveIds.end(); }
+
+void ReleaseTaskId(UINT id) {
+    AcquireSRWLockExclusive(&idLock);
+    auto it = std::find(liveIds.begin(), liveIds.end(), id);
+    if (it != liveIds.end()) liveIds.erase(it);
+    ReleaseSRWLockExclusive(&idLock);
+}
+
+// The window's thread takes the gate here. A worker may hold it while it
+// waits in SendMessage for this very thread (progress reports set the
+// window's controls), so between tries this thread handles sent messages.
+void EnterGateFromWindowThread() {
+    while (!TryEnterCriticalSection(&Gate().cs)) {
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_SENDMESSAGE);
+        MSG msg;
+        PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+    }
+}
+
+wchar_t* CopyText(const wchar_t* text) {
+    if (!text) return nullptr;
+    size_t size = (wcslen(text) + 1) * sizeof(wchar_t);
+    wchar_t* copy = static_cast<wchar_t*>(malloc(size));
+    if (copy) memcpy(copy, text, size);
+    return copy;
+}
+
+void FreeDownloadParams(NetTask* task) {
+    DownloadParams* params = static_cast<DownloadParams*>(task->params);
+    if (params) {
+        free(params->url);
+        free(params->targetPath);
+        free(params);
+    }
+    task->params = nullptr;
+}
+
+// A task that did not get its thread leaves nothing behind.
+void DiscardTask(CKoNetManager* manager, NetTask* task) {
+    FreeDownloadParams(task);
+    manager->RemoveAdapter(task->adapter);
+    ReleaseTaskId(task->taskId);
+    delete task->adapter;
+    free(task);
+}
+
+// The window's result callback, as the dispatcher installs it.
+void WindowResultCallback(void* owner, NetTaskResult* result) {
+    if (owner) OnNetTaskResult(owner, result);
+}
+
+bool StartWorker(NetTask* task) {
+    return AfxBeginThread(RunNetTask, task, THREAD_PRIORITY_NORMAL, 0, 0,
+                          nullptr) != nullptr;
+}
+
+}  // namespace
+
+NetGate::NetGate() { EnterCriticalSection(&Gate().cs); }
+
+NetGate::~NetGate() { LeaveCriticalSection(&Gate().cs); }
+
+bool NetGate::OwnerAlive(const CKoHttpAdapter* adapter) {
+    return theNetManager && adapter && theNetManager->Serial() == adapter->managerSerial;
+}
+
+CKoNetManager::CKoNetManager(void* owner) : owner(owner) {
+    InitializeCriticalSection(&lock);
+    serial = InterlockedIncrement(&lastSerial);
+    EnterGateFromWindowThread();
+    theNetManager = this;
+    LeaveCriticalSection(&Gate().cs);
+}
+
+CKoNetManager::~CKoNetManager() {
+    // Once theNetManager is cleared under the gate, no worker reaches this
+    // manager or its owner again; their reports are dropped.
+    EnterGateFromWindowThread();
+    if (theNetManager == this) theNetManager = nullptr;
+    owner = nullptr;
+    EnterCriticalSection(&lock);
+    adapters.clear();
+    LeaveCriticalSection(&lock);
+    LeaveCriticalSection(&Gate().cs);
+    DeleteCriticalSection(&lock);
+    std::vector<CKoHttpAdapter*>().swap(adapters);
+}
+
+NetTask* CKoNetManager::CreateTask(NetTaskKind kind, ResultCallback onResult, ProgressCallback onProgress) {
+    // Ids start from the millisecond clock but step past 0, ids of live
+    // tasks, and the current download's id (which may belong to a download
+    // that never started): pause and cancel must find only that download.
+    AcquireSRWLockExclusive(&idLock);
+    UINT id = timeGetTime();
+    while (id == 0 || id == currentDownloadId || IdInUse(id)) ++id;
+    liveIds.push_back(id);
+    ReleaseSRWLockExclusive(&idLock);
+
+    NetTask* task = static_cast<NetTask*>(calloc(1, sizeof(NetTask)));
+    CKoHttpAdapter* adapter = new CKoHttpAdapter;
+    adapter->owner = owner;
+    adapter->taskId = id;
+    adapter->onResult = onResult;
+    adapter->onProgress = onProgress;
+    adapter->managerSerial = serial;
+    task->kind = kind;
+    task->taskId = id;
+    task->adapter = adapter;
+    task->params = nullptr;
+
+    EnterCriticalSection(&lock);
+    adapters.push_back(adapter);
+    LeaveCriticalSection(&lock);
+    return task;
+}
+
+UINT CKoNetManager::StartPackageUrlQuery() {
+    NetTask* task = CreateTask(PackageUrl, WindowResultCallback, nullptr);
+    UINT id = task->taskId;
+    if (StartWorker(task)) return id;
+    DiscardTask(this, task);
+    return 0;
+}
+
+UINT CKoNetManager::StartDownload(const wchar_t* url, const wchar_t* targetPath) {
+    NetTask* task = CreateTask(Download, WindowResultCallback, OnDownloadProgress);
+    DownloadParams* params = static_cast<DownloadParams*>(calloc(1, sizeof(DownloadParams)));
+    params->url = CopyText(url);
+    params->targetPath = CopyText(targetPath);
+    task->params = params;
+    currentDownloadId = task->taskId;
+    UINT id = task->taskId;
+    if (StartWorker(task)) return id;
+    DiscardTask(this, task);
+    return 0;
+}
+
+void CKoNetManager::PauseDownload(int pause) {
+    EnterCriticalSection(&lock);
+    for (CKoHttpAdapter* adapter : adapters) {
+        if (adapter->taskId == currentDownloadId) {
+            InterlockedExchange(&adapter->paused, pause);
+            break;
+        }
+    }
+    LeaveCriticalSection(&lock);
+}
+
+int CKoNetManager::CancelDownload() {
+    CKoHttpAdapter* found = nullptr;
+    HINTERNET handle = nullptr;
+    EnterCriticalSection(&lock);
+    for (CKoHttpAdapter* adapter : adapters) {
+        if (adapter->taskId == currentDownloadId) {
+            found = adapter;
+            InterlockedExchange(&adapter->cancelled, 1);
+            handle = InterlockedExchangePointer(&adapter->internetHandle, nullptr);
+            break;
+        }
+    }
+    LeaveCriticalSection(&lock);
+    if (!found) return 0;
+    // Closing the root closes the download's request handle with it; the
+    // download knows from the emptied internetHandle not to close either.
+    if (handle) InternetCloseHandle(handle);
+    return 1;
+}
+
+void CKoNetManager::ForgetAllTasks() {
+    EnterCriticalSection(&lock);
+    adapters.clear();
+    LeaveCriticalSection(&lock);
+}
+
+void CKoNetManager::RemoveAdapter(CKoHttpAdapter* adapter) {
+    if (!adapter) return;
+    EnterCriticalSection(&lock);
+    for (auto it = adapters.begin(); it != adapters.end(); ++it) {
+        if ((*it)->taskId == adapter->taskId) {
+            adapters.erase(it);
+            break;
+        }
+    }
+    LeaveCriticalSection(&lock);
+}
+
+UINT RunNetTask(void* param) {
+    NetTask* task = static_cast<NetTask*>(param);
+    CKoHttpAdapter* adapter = task->adapter;
+    if (task->kind == PackageUrl) {
+        adapter->QueryPackageUrl();
+    } else if (task->kind == Download) {
+        DownloadParams* params = static_cast<DownloadParams*>(task->params);
+        adapter->DownloadPackage(params ? params->url : nullptr, params ? params->targetPath : nullptr);
+        FreeDownloadParams(task);
+    }
+    {
+        NetGate gate;
+        if (NetGate::OwnerAlive(adapter)) theNetManager->RemoveAdapter(adapter);
+    }
+    ReleaseTaskId(task->taskId);
+    delete adapter;
+    free(task);
+    return 0;
+}

@@ -8,15 +8,20 @@
 //   auto requests = TestServer::Requests();
 #pragma once
 
-#include <winsock2.h>
-#include <ws2tcpip.h>
-
-#include <json/json.h>
-
 #include <string>
 #include <vector>
 
 namespace TestServer {
+
+inline bool SameLetters(const std::string& line, const std::string& name) {
+    for (size_t i = 0; i < name.size(); ++i) {
+        char a = line[i], b = name[i];
+        if (a >= 'A' && a <= 'Z') a = static_cast<char>(a - 'A' + 'a');
+        if (b >= 'A' && b <= 'Z') b = static_cast<char>(b - 'A' + 'a');
+        if (a != b) return false;
+    }
+    return true;
+}
 
 struct Request {
     std::string method;
@@ -32,8 +37,7 @@ struct Request {
             size_t end = head.find("\r\n", pos + 2);
             std::string line = head.substr(pos + 2, end - pos - 2);
             size_t colon = line.find(':');
-            if (colon != std::string::npos && colon == name.size() &&
-                _strnicmp(line.c_str(), name.c_str(), name.size()) == 0) {
+            if (colon != std::string::npos && colon == name.size() && SameLetters(line, name)) {
                 size_t v = line.find_first_not_of(' ', colon + 1);
                 return v == std::string::npos ? std::string() : line.substr(v);
             }
@@ -52,105 +56,28 @@ inline std::string GeneratedBody(size_t size) {
     return body;
 }
 
-inline unsigned short& Port() {
-    static unsigned short port = 80;
-    return port;
-}
+// The server's port on 127.0.0.1 (80 inside the sandbox).
+unsigned short& Port();
 
 // One exchange on a fresh connection; returns the reply's body, or "" with
-// *ok false when the server could not be reached.
-inline std::string Call(const char* method, const std::string& path, const std::string& body,
-                        bool* ok = nullptr) {
-    static bool started = [] {
-        WSADATA wsa;
-        return WSAStartup(MAKEWORD(2, 2), &wsa) == 0;
-    }();
-    if (ok) *ok = false;
-    if (!started) return std::string();
-    SOCKET s = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
-    if (s == INVALID_SOCKET) return std::string();
-    sockaddr_in addr = {};
-    addr.sin_family = AF_INET;
-    addr.sin_port = htons(Port());
-    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    std::string reply;
-    if (connect(s, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0) {
-        std::string req = std::string(method) + " " + path + " HTTP/1.0\r\nHost: 127.0.0.1\r\n" +
-                          "Content-Length: " + std::to_string(body.size()) + "\r\n\r\n" + body;
-        bool sent = send(s, req.data(), static_cast<int>(req.size()), 0) == static_cast<int>(req.size());
-        char buf[65536];
-        int n;
-        while (sent && (n = recv(s, buf, sizeof buf, 0)) > 0) reply.append(buf, static_cast<size_t>(n));
-        if (ok) *ok = sent && reply.compare(0, 12, "HTTP/1.1 200") == 0;
-    }
-    closesocket(s);
-    size_t split = reply.find("\r\n\r\n");
-    return split == std::string::npos ? std::string() : reply.substr(split + 4);
-}
-
-inline bool Post(const std::string& what, const std::string& json = "{}") {
-    bool ok = false;
-    Call("POST", "/__ctl/" + what, json, &ok);
-    return ok;
-}
-
-inline std::string Quote(const std::string& text) {
-    Json::Value v(text);
-    Json::StreamWriterBuilder w;
-    return Json::writeString(w, v);
-}
+// *ok false when the server could not be reached or did not answer 200.
+std::string Call(const char* method, const std::string& path, const std::string& body, bool* ok = nullptr);
+bool Post(const std::string& what, const std::string& json = "{}");
+// A JSON string literal of `text`.
+std::string Quote(const std::string& text);
 
 // Forgets all cases and recorded requests and brings the network back online.
-inline bool Reset() { return Post("reset"); }
+bool Reset();
 // `caseJson` is one case object as the server's documentation gives it.
-inline bool SetCase(const std::string& path, const std::string& caseJson) {
-    return Post("case", "{\"path\": " + Quote(path) + ", \"case\": " + caseJson + "}");
-}
+bool SetCase(const std::string& path, const std::string& caseJson);
 // One case per request, in order; the last one repeats.
-inline bool SetSequence(const std::string& path, const std::string& casesJsonArray) {
-    return Post("case", "{\"path\": " + Quote(path) + ", \"sequence\": " + casesJsonArray + "}");
-}
+bool SetSequence(const std::string& path, const std::string& casesJsonArray);
 // Takes the sandbox's default route away (Wine then reports "offline") / back.
-inline bool Offline() { return Post("offline"); }
-inline bool Online() { return Post("online"); }
+bool Offline();
+bool Online();
 // Closes the listener for `seconds`: connections are refused meanwhile.
-inline bool Refuse(double seconds) { return Post("refuse", "{\"seconds\": " + std::to_string(seconds) + "}"); }
-
-inline std::string Base64Decode(const std::string& in) {
-    std::string out;
-    unsigned value = 0;
-    int bits = 0;
-    for (char c : in) {
-        int d;
-        if (c >= 'A' && c <= 'Z') d = c - 'A';
-        else if (c >= 'a' && c <= 'z') d = c - 'a' + 26;
-        else if (c >= '0' && c <= '9') d = c - '0' + 52;
-        else if (c == '+') d = 62;
-        else if (c == '/') d = 63;
-        else continue;
-        value = (value << 6) | static_cast<unsigned>(d);
-        bits += 6;
-        if (bits >= 8) {
-            bits -= 8;
-            out += static_cast<char>((value >> bits) & 0xFF);
-        }
-    }
-    return out;
-}
-
+bool Refuse(double seconds);
 // Every request recorded since the last Reset, in arrival order.
-inline std::vector<Request> Requests() {
-    std::vector<Request> out;
-    std::string text = Call("GET", "/__ctl/requests", "");
-    Json::Value root;
-    Json::CharReaderBuilder b;
-    std::string errors;
-    std::unique_ptr<Json::CharReader> reader(b.newCharReader());
-    if (!reader->parse(text.data(), text.data() + text.size(), &root, &errors) || !root.isArray())
-        return out;
-    for (const Json::Value& r : root)
-        out.push_back({r["method"].asString(), r["path"].asString(), Base64Decode(r["raw"].asString())});
-    return out;
-}
+std::vector<Request> Requests();
 
 }  // namespace TestServer

@@ -46,6 +46,14 @@ LRESULT CALLBACK WndProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp)
     return DefWindowProcW(hwnd, msg, wp, lp);
 }
 
+// What the package sees of the installer's window as it starts: the
+// installer is meant to hide it before it opens the package.
+const char* InstallerWindow()
+{
+    HWND dlg = FindWindowW(L"#32770", L"澈岚Office安装程序");
+    return !dlg ? "none" : IsWindowVisible(dlg) ? "visible" : "hidden";
+}
+
 // The mark is written before the window shows, so a watcher that sees it
 // knows the package runs.
 void LeaveMark()
@@ -62,6 +70,8 @@ void LeaveMark()
     char utf8[MAX_PATH * 3] = {};
     WideCharToMultiByte(CP_UTF8, 0, exe, -1, utf8, sizeof utf8, nullptr, nullptr);
     fputs(utf8, f);
+    fputs("\r\ninstaller_window=", f);
+    fputs(InstallerWindow(), f);
     fputs("\r\n", f);
     fclose(f);
 }

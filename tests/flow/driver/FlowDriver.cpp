@@ -166,6 +166,11 @@ Process::~Process()
 
 bool Process::Start(const std::wstring& exe, std::string* error)
 {
+    Kill();
+    if (process_)
+        CloseHandle(process_);
+    process_ = nullptr;
+    pid_ = 0;
     std::wstring cmd = L"\"" + exe + L"\"";
     STARTUPINFOW si = {};
     si.cb = sizeof si;
@@ -334,26 +339,28 @@ bool Dialog::Click(int id, std::string* message)
     return true;
 }
 
-// Keys go to the window with the focus, as the keyboard would send them; the
-// dialog's message loop turns Enter and Esc into its default commands.
-static void PostKey(HWND dlg, HWND focus, UINT vk)
+// Keys are posted to the dialog itself, so that its own key handling (the
+// message loop's dialog navigation) turns them into commands: Esc into
+// IDCANCEL, Enter into the default command (IDOK) unless a push button has
+// the focus. A control with the focus would eat Enter otherwise: Wine's
+// SysLink, for one, answers it with NM_RETURN.
+static void PostKey(HWND dlg, UINT vk)
 {
-    HWND target = focus && (focus == dlg || IsChild(dlg, focus)) ? focus : dlg;
     UINT scan = MapVirtualKeyW(vk, MAPVK_VK_TO_VSC);
-    PostMessageW(target, WM_KEYDOWN, vk, 1 | (scan << 16));
-    PostMessageW(target, WM_KEYUP, vk, 1 | (scan << 16) | (1u << 30) | (1u << 31));
+    PostMessageW(dlg, WM_KEYDOWN, vk, 1 | (scan << 16));
+    PostMessageW(dlg, WM_KEYUP, vk, 1 | (scan << 16) | (1u << 30) | (1u << 31));
 }
 
 void Dialog::PressEnter()
 {
     if (Exists())
-        PostKey(hwnd_, Focus(), VK_RETURN);
+        PostKey(hwnd_, VK_RETURN);
 }
 
 void Dialog::PressEscape()
 {
     if (Exists())
-        PostKey(hwnd_, Focus(), VK_ESCAPE);
+        PostKey(hwnd_, VK_ESCAPE);
 }
 
 void Dialog::CloseBox()

@@ -12,30 +12,34 @@ CKoNetManager* theNetManager = nullptr;
 
 namespace {
 
-struct CriticalSection {
-    CriticalSection() { InitializeCriticalSection(&cs); }
-    ~CriticalSection() { DeleteCriticalSection(&cs); }
-    CRITICAL_SECTION cs;
-};
-
-CriticalSection& Gate() {
-    static CriticalSection gate;
-    return gate;
+// The gate and the id list are never destroyed: when the dialog ends, the
+// process runs its static destructors while workers may still be running.
+CRITICAL_SECTION& Gate() {
+    static CRITICAL_SECTION* gate = [] {
+        CRITICAL_SECTION* cs = new CRITICAL_SECTION;
+        InitializeCriticalSection(cs);
+        return cs;
+    }();
+    return *gate;
 }
 
 // Ids of every task whose adapter exists, forgotten ones included: a
 // forgotten worker still removes its adapter by id when it ends, so a new
 // task must never reuse an id that a live one holds.
 SRWLOCK idLock = SRWLOCK_INIT;
-std::vector<UINT> liveIds;
+std::vector<UINT>& LiveIds() {
+    static std::vector<UINT>* ids = new std::vector<UINT>;
+    return *ids;
+}
 LONG lastSerial = 0;
 
-bool IdInUse(UINT id) { return std::find(liveIds.begin(), liveIds.end(), id) != liveIds.end(); }
+bool IdInUse(UINT id) { return std::find(LiveIds().begin(), LiveIds().end(), id) != LiveIds().end(); }
 
 void ReleaseTaskId(UINT id) {
     AcquireSRWLockExclusive(&idLock);
-    auto it = std::find(liveIds.begin(), liveIds.end(), id);
-    if (it != liveIds.end()) liveIds.erase(it);
+    std::vector<UINT>& ids = LiveIds();
+    auto it = std::find(ids.begin(), ids.end(), id);
+    if (it != ids.end()) ids.erase(it);
     ReleaseSRWLockExclusive(&idLock);
 }
 
@@ -43,7 +47,7 @@ void ReleaseTaskId(UINT id) {
 // waits in SendMessage for this very thread (progress reports set the
 // window's controls), so between tries this thread handles sent messages.
 void EnterGateFromWindowThread() {
-    while (!TryEnterCriticalSection(&Gate().cs)) {
+    while (!TryEnterCriticalSection(&Gate())) {
         MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_SENDMESSAGE);
         MSG msg;
         PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
@@ -89,9 +93,9 @@ bool StartWorker(NetTask* task) {
 
 }  // namespace
 
-NetGate::NetGate() { EnterCriticalSection(&Gate().cs); }
+NetGate::NetGate() { EnterCriticalSection(&Gate()); }
 
-NetGate::~NetGate() { LeaveCriticalSection(&Gate().cs); }
+NetGate::~NetGate() { LeaveCriticalSection(&Gate()); }
 
 bool NetGate::OwnerAlive(const CKoHttpAdapter* adapter) {
     return theNetManager && adapter && theNetManager->Serial() == adapter->managerSerial;
@@ -102,7 +106,7 @@ CKoNetManager::CKoNetManager(void* owner) : owner(owner) {
     serial = InterlockedIncrement(&lastSerial);
     EnterGateFromWindowThread();
     theNetManager = this;
-    LeaveCriticalSection(&Gate().cs);
+    LeaveCriticalSection(&Gate());
 }
 
 CKoNetManager::~CKoNetManager() {
@@ -114,7 +118,7 @@ CKoNetManager::~CKoNetManager() {
     EnterCriticalSection(&lock);
     adapters.clear();
     LeaveCriticalSection(&lock);
-    LeaveCriticalSection(&Gate().cs);
+    LeaveCriticalSection(&Gate());
     DeleteCriticalSection(&lock);
     std::vector<CKoHttpAdapter*>().swap(adapters);
 }
@@ -126,7 +130,7 @@ NetTask* CKoNetManager::CreateTask(NetTaskKind kind, ResultCallback onResult, Pr
     AcquireSRWLockExclusive(&idLock);
     UINT id = timeGetTime();
     while (id == 0 || id == currentDownloadId || IdInUse(id)) ++id;
-    liveIds.push_back(id);
+    LiveIds().push_back(id);
     ReleaseSRWLockExclusive(&idLock);
 
     NetTask* task = static_cast<NetTask*>(calloc(1, sizeof(NetTask)));

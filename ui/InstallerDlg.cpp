@@ -25,42 +25,23 @@
 
 static const wchar_t kPackageFileName[] = L"CorvaneOfficeInstaller_CN.exe";
 
-// ---- the window's callbacks and their gate ------------------------------------
+// ---- the window's callbacks ---------------------------------------------------
 
-static SRWLOCK s_gate = SRWLOCK_INIT;
-static CWyInstallerDlg* s_liveDialog = nullptr;
-
-CWyInstallerDlg::Gate::Gate()
-{
-    AcquireSRWLockExclusive(&s_gate);
-}
-
-CWyInstallerDlg::Gate::~Gate()
-{
-    ReleaseSRWLockExclusive(&s_gate);
-}
-
-CWyInstallerDlg* CWyInstallerDlg::LiveDialog(void* owner)
-{
-    return owner && owner == s_liveDialog ? s_liveDialog : nullptr;
-}
-
-// A worker may finish after the dialog has ended (a Yes while only the query
-// runs, IDOK at any time). The gate keeps the dialog object from being
-// destroyed during a callback, and a callback for a dialog that is gone finds
-// no live dialog and does nothing.
+// The dispatcher calls these on its workers only inside NetGate and only while
+// the manager that started the task lives. The dialog deletes its manager in
+// its destructor, under that gate, so a callback never reaches a dialog that
+// is gone; one for an ended dialog whose object still lives only posts or
+// sends to windows that no longer exist, which does nothing.
 void OnNetTaskResult(void* owner, NetTaskResult* result)
 {
-    CWyInstallerDlg::Gate gate;
-    if (CWyInstallerDlg* dlg = CWyInstallerDlg::LiveDialog(owner))
-        dlg->OnTaskResult(result);
+    if (owner)
+        static_cast<CWyInstallerDlg*>(owner)->OnTaskResult(result);
 }
 
 void OnDownloadProgress(void* owner, UINT /*taskId*/, int bytesDone, int bytesTotal)
 {
-    CWyInstallerDlg::Gate gate;
-    if (CWyInstallerDlg* dlg = CWyInstallerDlg::LiveDialog(owner))
-        dlg->ReportProgress(bytesDone, bytesTotal);
+    if (owner)
+        static_cast<CWyInstallerDlg*>(owner)->ReportProgress(bytesDone, bytesTotal);
 }
 
 // ---- construction -------------------------------------------------------------
@@ -74,23 +55,13 @@ CWyInstallerDlg::CWyInstallerDlg()
       m_pNetManager(nullptr),
       m_pszPackageUrl(nullptr)
 {
-    {
-        Gate gate;
-        s_liveDialog = this;
-    }
     m_pNetManager = new (std::nothrow) CKoNetManager(this);
 }
 
 CWyInstallerDlg::~CWyInstallerDlg()
 {
-    {
-        // After this no callback reaches the dialog; one that runs now is
-        // waited for.
-        Gate gate;
-        if (s_liveDialog == this)
-            s_liveDialog = nullptr;
-    }
     m_font.DeleteObject();
+    // Waits for a callback that runs now; no later one reaches the dialog.
     if (m_pNetManager) {
         delete m_pNetManager;
         m_pNetManager = nullptr;

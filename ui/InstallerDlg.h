@@ -32,18 +32,6 @@ public:
     void OnTaskResult(NetTaskResult* result);
     void ReportProgress(int bytesDone, int bytesTotal);
 
-    // The dialog that `owner` names while that dialog object is alive, else
-    // null. Call only with the gate held.
-    static CWyInstallerDlg* LiveDialog(void* owner);
-    // Keeps the live dialog from being destroyed while a worker uses it.
-    class Gate {
-    public:
-        Gate();
-        ~Gate();
-        Gate(const Gate&) = delete;
-        Gate& operator=(const Gate&) = delete;
-    };
-
 protected:
     void DoDataExchange(CDataExchange* dx) override;
     BOOL OnInitDialog() override;

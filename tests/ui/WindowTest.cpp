@@ -32,6 +32,9 @@ class InstallerWindow : public ::testing::Test {
 protected:
     void SetUp() override
     {
+        // A copy left running by an earlier test in this sandbox (or the
+        // package it opened, which bears the same name) would end ours at once.
+        flow::KillProcessesNamed(flow::kPackageName);
         std::string error;
         ASSERT_TRUE(process_.Start(UI_INSTALLER_EXE, &error)) << error;
         dialog_ = std::make_unique<flow::Dialog>(process_.Id());

@@ -390,13 +390,7 @@ void CWyInstallerDlg::ReportProgress(int bytesDone, int bytesTotal)
 {
     if (m_bFirstProgress.exchange(FALSE))
         ::SendMessageW(m_hWndForWorkers, WM_SHOW_DOWNLOADING, 0, 0);
-    int pos = 0;
-    if (bytesTotal > 0) {
-        // Clamped to the bar's range, which the bar would do anyway; a report
-        // of more bytes than announced must not overflow the conversion.
-        const double percent = static_cast<double>(bytesDone) * 100.0 / bytesTotal;
-        pos = percent >= 100.0 ? 100 : percent <= 0.0 ? 0 : static_cast<int>(percent);
-    }
+    const int pos = ProgressPosition(bytesDone, bytesTotal);
     ::SendMessageW(m_hProgressForWorkers, PBM_SETPOS, static_cast<WPARAM>(pos), 0);
 }
 

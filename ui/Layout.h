@@ -1,4 +1,4 @@
-// The pixel rules of the installer window that do not need a window.
+// The rules of the installer window that do not need a window.
 #pragma once
 
 #include <windows.h>
@@ -25,6 +25,22 @@ inline int CloseButtonWidth(int textWidth)
 inline int RetryButtonWidth(int textWidth)
 {
     return textWidth + 20;
+}
+
+// The bar's position for a progress report: the percentage, truncated
+// toward zero, 0 when the total is unknown. Kept within the bar's range 0 to
+// 100, which the bar would do anyway; a report of more bytes than announced
+// must not overflow the conversion.
+inline int ProgressPosition(int bytesDone, int bytesTotal)
+{
+    if (bytesTotal <= 0)
+        return 0;
+    const double percent = static_cast<double>(bytesDone) * 100.0 / bytesTotal;
+    if (percent >= 100.0)
+        return 100;
+    if (percent <= 0.0)
+        return 0;
+    return static_cast<int>(percent);
 }
 
 namespace layout {

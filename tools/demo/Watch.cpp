@@ -23,8 +23,11 @@ using flow::Look;
 
 namespace {
 
-void Say(const std::string& line)
+// One line per event: a line break inside a text shows as " / ".
+void Say(std::string line)
 {
+    for (size_t at; (at = line.find('\n')) != std::string::npos;)
+        line.replace(at, 1, " / ");
     std::printf("watch: %s\n", line.c_str());
     std::fflush(stdout);
 }
@@ -58,7 +61,7 @@ DWORD MarkPid(const std::string& mark)
 
 }  // namespace
 
-int wmain(int argc, wchar_t** argv)
+int Watch(int argc, wchar_t** argv)
 {
     if (argc < 2) {
         std::fprintf(stderr, "usage: corvane_watch INSTALLER.exe [--retry N] [--pause-ms MS] [--cancel-no] [--timeout S]\n");
@@ -99,7 +102,7 @@ int wmain(int argc, wchar_t** argv)
     DWORD start = GetTickCount();
     Look last = Look::Gone;
     int lastPercent = -100;
-    bool seen = false, askedCancel = false;
+    bool seen = false, shown = false, askedCancel = false;
     for (;;) {
         if (GetTickCount() - start > static_cast<DWORD>(timeoutS) * 1000) {
             Say("gave up after " + std::to_string(timeoutS) + " s; the installer is ended");
@@ -115,6 +118,12 @@ int wmain(int argc, wchar_t** argv)
             continue;
         }
         seen = true;
+        // Before its first showing the dialog is hidden too: that is no look yet.
+        if (look == Look::Hidden && !shown) {
+            Sleep(20);
+            continue;
+        }
+        shown = true;
         if (look != last) {
             last = look;
             std::string line = std::string("look: ") + flow::LookName(look);
@@ -163,9 +172,10 @@ int wmain(int argc, wchar_t** argv)
             }
         }
         if (look == Look::Offline) {
-            Say("the installer sees no internet connection; close its window to end");
-            while (installer.Running() && dlg.CurrentLook() == Look::Offline)
-                Sleep(100);
+            // Nothing more can happen in this look: the installer offers no Retry.
+            Say("the installer sees no internet connection; pressing Close");
+            dlg.Click(flow::kIdCancel);
+            installer.WaitExit(5000);
         }
         Sleep(20);
     }
@@ -193,4 +203,13 @@ int wmain(int argc, wchar_t** argv)
         }
     }
     return 0;
+}
+
+// The last line tells a reader of the output that the watch is over (the
+// virtual desktop's process may keep the output pipe open after that).
+int wmain(int argc, wchar_t** argv)
+{
+    int code = Watch(argc, argv);
+    Say("done (exit code " + std::to_string(code) + ")");
+    return code;
 }

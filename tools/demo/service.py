@@ -33,6 +33,7 @@ class State:
         self.fail = args.fail
         self.failures_left = args.fail_times if args.fail != "none" else 0
         self.seconds = args.seconds
+        self.query_delay = args.query_delay
         self.lock = threading.Lock()
 
     def take_failure(self, kind):
@@ -64,6 +65,8 @@ class Handler(http.server.BaseHTTPRequestHandler):
         if self.path != QUERY_PATH:
             self.reply(404, b'{"resultCode":404}\n')
             return
+        # A moment of Connecting, as over a real network.
+        time.sleep(self.server.state.query_delay)
         if self.server.state.take_failure("query"):
             log("answering the query with a failure, as asked (--fail query)")
             self.reply(200, b'{"resultCode":1}\n')
@@ -109,6 +112,7 @@ def main():
     p.add_argument("--fail", choices=["none", "query", "download"], default="none")
     p.add_argument("--fail-times", type=int, default=1)
     p.add_argument("--seconds", type=float, default=4.0, help="how long one download takes")
+    p.add_argument("--query-delay", type=float, default=1.0, help="seconds before the query is answered")
     args = p.parse_args()
 
     server = http.server.ThreadingHTTPServer(("127.0.0.1", args.port), Handler)

@@ -5,6 +5,9 @@
 //
 // Usage: corvane_watch INSTALLER.exe [--retry N] [--pause-ms MS]
 //                      [--cancel-no] [--timeout SECONDS]
+//   --retry N     press Retry in the Failed look, up to N times
+//   --pause-ms    wait this long in a look before acting on it
+//   --cancel-no   open the cancel question once during the download, answer No
 // Exit: 0 when the package was opened, 1 when the run ended otherwise,
 // 2 on a timeout or a usage error.
 #include <windows.h>
@@ -138,8 +141,6 @@ int Watch(int argc, wchar_t** argv)
             Say(line);
             if (look == Look::Other)
                 Say("unexpected window state: " + flow::Describe(s));
-            if (pauseMs > 0 && look != Look::Downloading && look != Look::Hidden)
-                Sleep(pauseMs);
         }
         if (look == Look::Downloading && s.progress != lastPercent &&
             (s.progress - lastPercent >= 10 || s.progress == 100 || s.progress < lastPercent)) {
@@ -152,6 +153,7 @@ int Watch(int argc, wchar_t** argv)
             dlg.PressEscape();
         }
         if (look == Look::Question && askedCancel) {
+            Sleep(pauseMs);
             Say("answering No: the download goes on");
             dlg.Answer(IDNO);
             flow::WaitUntil([&] { return !dlg.Question(); }, 5000);
@@ -159,6 +161,7 @@ int Watch(int argc, wchar_t** argv)
         if (look == Look::Failed) {
             if (retries > 0) {
                 --retries;
+                Sleep(pauseMs);
                 Say("pressing Retry");
                 lastPercent = -100;
                 dlg.Click(flow::kIdRetry);
@@ -173,6 +176,7 @@ int Watch(int argc, wchar_t** argv)
         }
         if (look == Look::Offline) {
             // Nothing more can happen in this look: the installer offers no Retry.
+            Sleep(pauseMs);
             Say("the installer sees no internet connection; pressing Close");
             dlg.Click(flow::kIdCancel);
             installer.WaitExit(5000);

@@ -18,7 +18,7 @@ while [ $# -gt 0 ]; do
       fail=download
       if [ $# -gt 1 ] && [[ $2 == download || $2 == query ]]; then fail=$2; shift; fi ;;
     --no-build) build=0 ;;
-    -h|--help) sed -n '2,11p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
+    -h|--help) sed -n '2,10p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
     *) echo "run: unknown option $1 (try --help)" >&2; exit 2 ;;
   esac
   shift

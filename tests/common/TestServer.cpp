@@ -8,6 +8,7 @@
 #include <json/json.h>
 
 #include <memory>
+#include <sstream>
 
 namespace TestServer {
 
@@ -46,10 +47,17 @@ std::string Call(const char* method, const std::string& path, const std::string&
     return split == std::string::npos ? std::string() : reply.substr(split + 4);
 }
 
+// True only when the server answered and said {"ok": true}: a control call
+// that the server could not carry out (a route it could not change) fails.
 bool Post(const std::string& what, const std::string& json) {
     bool ok = false;
-    Call("POST", "/__ctl/" + what, json, &ok);
-    return ok;
+    const std::string body = Call("POST", "/__ctl/" + what, json, &ok);
+    Json::Value reply;
+    Json::CharReaderBuilder builder;
+    std::string errors;
+    std::istringstream in(body);
+    return ok && Json::parseFromStream(builder, in, &reply, &errors) && reply.isObject() &&
+           reply.get("ok", false).asBool();
 }
 
 std::string Quote(const std::string& text) {

@@ -33,6 +33,14 @@ export WINEPREFIX=${WINEPREFIX:-$top/build/wineprefix}
 export WINEDEBUG=${WINEDEBUG:--all}
 export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=;winemenubuilder.exe=d}
 export LANG=zh_CN.UTF-8 LC_ALL=zh_CN.UTF-8
+# One sandbox per prefix at a time: a second one would share the first one's
+# wineserver, which lives in the first one's namespace and dies with it.
+mkdir -p "$(dirname "$WINEPREFIX")"
+exec 9> "$WINEPREFIX.lock"
+if ! flock -n 9; then
+  say "waiting for another sandbox that uses $WINEPREFIX"
+  flock 9
+fi
 run_dir=$(mktemp -d /tmp/corvane-sandbox.XXXXXX)
 export SANDBOX_RUN_DIR=$run_dir
 
@@ -66,7 +74,7 @@ if [ "${SANDBOX_DISPLAY:-}" = host ] && [ -n "${DISPLAY:-}" ]; then
   say "using display $DISPLAY"
 else
   exec 3> "$run_dir/display"
-  Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp -ac >"$run_dir/xvfb.log" 2>&1 &
+  Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp -ac >"$run_dir/xvfb.log" 2>&1 9>&- &
   pids+=($!)
   exec 3>&-
   for _ in $(seq 100); do [ -s "$run_dir/display" ] && break; sleep 0.1; done
@@ -79,7 +87,7 @@ server=${SANDBOX_SERVER:-$top/tests/server/testserver.py}
 if [ -f "$server" ]; then
   # shellcheck disable=SC2086
   python3 "$server" --port 80 --ready-file "$run_dir/server.ready" ${SANDBOX_SERVER_ARGS:-} \
-    >"$run_dir/server.log" 2>&1 &
+    >"$run_dir/server.log" 2>&1 9>&- &
   pids+=($!)
   for _ in $(seq 100); do [ -e "$run_dir/server.ready" ] && break; sleep 0.1; done
   [ -e "$run_dir/server.ready" ] || { say "test server did not start: $(cat "$run_dir/server.log")"; exit 1; }
@@ -89,10 +97,10 @@ fi
 if [ ! -f "$WINEPREFIX/system.reg" ]; then
   say "creating the Wine prefix $WINEPREFIX (once)"
   mkdir -p "$(dirname "$WINEPREFIX")"
-  wineboot -i >/dev/null 2>&1
+  wineboot -i >/dev/null 2>&1 9>&-
   wineserver -w
 fi
-wineserver -p
-wine cmd /c exit >/dev/null 2>&1 || true   # warm up: later programs start at once
+wineserver -p 9>&-
+wine cmd /c exit >/dev/null 2>&1 9>&- || true   # warm up: later programs start at once
 
-"$@"
+"$@" 9>&-

@@ -155,7 +155,9 @@ TEST_F(DispatcherTest, WorkerThatOutlivesItsManagerReportsToNobody) {
 void SendToWindow(Recorder* recorder, UINT, int, int) { SendMessageW(recorder->hookWindow, WM_NULL, 0, 0); }
 
 TEST_F(DispatcherTest, DestructorServesWorkersThatSendToTheWindow) {
-    TestServer::SetCase("/pkg/fast.exe", "{\"body_size\": 3000000}");
+    // Paced so that no download can end, and report to a live manager, before
+    // the manager is deleted.
+    TestServer::SetCase("/pkg/fast.exe", "{\"body_size\": 3000000, \"chunk_size\": 65536, \"chunk_delay\": 0.05}");
     HWND window = CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
     ASSERT_NE(window, nullptr);
     recorder.hookWindow = window;

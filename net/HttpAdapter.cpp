@@ -29,11 +29,13 @@ wchar_t* Utf8ToWide(const char* text) {
     std::vector<wchar_t> wide(length > 0 ? static_cast<size_t>(length) : 1, L'\0');
     if (length > 0 && MultiByteToWideChar(CP_UTF8, 0, text, -1, wide.data(), length) == 0) wide[0] = L'\0';
     wide.back() = L'\0';
-    size_t chars = wcslen(wide.data());
-    wchar_t* copy = static_cast<wchar_t*>(malloc((chars + 1) * sizeof(wchar_t)));
-    if (copy) {
-        memcpy(copy, wide.data(), chars * sizeof(wchar_t));
-        copy[chars] = L'\0';
-    }
+    return CopyWideText(wide.data());
+}
+
+wchar_t* CopyWideText(const wchar_t* text) {
+    if (!text) return nullptr;
+    const size_t size = (wcslen(text) + 1) * sizeof(wchar_t);
+    wchar_t* copy = static_cast<wchar_t*>(malloc(size));
+    if (copy) memcpy(copy, text, size);
     return copy;
 }

@@ -53,3 +53,6 @@ public:
 
 // A newly malloc'ed UTF-16 copy of a NUL-terminated UTF-8 text; null for null.
 wchar_t* Utf8ToWide(const char* text);
+// A newly malloc'ed copy of a NUL-terminated UTF-16 text; null for null or
+// when memory runs out. Texts that cross threads travel as such copies.
+wchar_t* CopyWideText(const wchar_t* text);

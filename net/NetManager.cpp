@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <cstdlib>
-#include <cwchar>
 
 #include "afx/Thread.h"
 
@@ -52,14 +51,6 @@ void EnterGateFromWindowThread() {
         MSG msg;
         PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
     }
-}
-
-wchar_t* CopyText(const wchar_t* text) {
-    if (!text) return nullptr;
-    size_t size = (wcslen(text) + 1) * sizeof(wchar_t);
-    wchar_t* copy = static_cast<wchar_t*>(malloc(size));
-    if (copy) memcpy(copy, text, size);
-    return copy;
 }
 
 void FreeDownloadParams(NetTask* task) {
@@ -162,8 +153,8 @@ UINT CKoNetManager::StartPackageUrlQuery() {
 UINT CKoNetManager::StartDownload(const wchar_t* url, const wchar_t* targetPath) {
     NetTask* task = CreateTask(Download, WindowResultCallback, OnDownloadProgress);
     DownloadParams* params = static_cast<DownloadParams*>(calloc(1, sizeof(DownloadParams)));
-    params->url = CopyText(url);
-    params->targetPath = CopyText(targetPath);
+    params->url = CopyWideText(url);
+    params->targetPath = CopyWideText(targetPath);
     task->params = params;
     currentDownloadId = task->taskId;
     UINT id = task->taskId;

@@ -70,6 +70,21 @@ int CKoHttpAdapter::QueryPackageUrl() {
 
     CHttpConnection* connection = nullptr;
     CHttpFile* file = nullptr;
+    // Request, then connection, then session; whatever is still open. The
+    // report comes only after this, whichever way the exchange ended.
+    auto closeAll = [&] {
+        if (file) {
+            file->Close();
+            delete file;
+            file = nullptr;
+        }
+        if (connection) {
+            connection->Close();
+            delete connection;
+            connection = nullptr;
+        }
+        session->Close();
+    };
     bool parsed = false;
     try {
         connection = session->GetHttpConnection(CORVANE_UPDATE_HOST, 0, nullptr, nullptr);
@@ -85,23 +100,9 @@ int CKoHttpAdapter::QueryPackageUrl() {
             Interpret(reinterpret_cast<const char*>(line.GetString()), &resultCode, &packageUrlText);
             parsed = true;
         }
-        file->Close();
-        delete file;
-        file = nullptr;
-        connection->Close();
-        delete connection;
-        connection = nullptr;
-        session->Close();
+        closeAll();
     } catch (CException* e) {
-        if (file) {
-            file->Close();
-            delete file;
-        }
-        if (connection) {
-            connection->Close();
-            delete connection;
-        }
-        session->Close();
+        closeAll();
         e->Delete();
         free(packageUrlText);
         packageUrlText = nullptr;

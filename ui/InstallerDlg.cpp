@@ -6,7 +6,6 @@
 #include <wininet.h>
 
 #include <cstdlib>
-#include <cstring>
 #include <cwchar>
 #include <new>
 
@@ -364,9 +363,7 @@ void CWyInstallerDlg::OnTaskResult(NetTaskResult* result)
         const wchar_t* const* slot = static_cast<const wchar_t* const*>(result->data);
         const wchar_t* url = slot ? *slot : nullptr;
         if (url && *url) {
-            const size_t bytes = (std::wcslen(url) + 1) * sizeof(wchar_t);
-            if (wchar_t* copy = static_cast<wchar_t*>(malloc(bytes))) {
-                std::memcpy(copy, url, bytes);
+            if (wchar_t* copy = CopyWideText(url)) {
                 free(m_pszPackageUrl.exchange(copy));
                 ::PostMessageW(m_hWndForWorkers, WM_PACKAGE_URL_READY, 0, 0);
                 return;

@@ -1,5 +1,7 @@
 #include "afx/String.h"
 
+#include "afx/App.h"
+
 #include <cstdarg>
 #include <cstdio>
 #include <cwchar>
@@ -49,7 +51,7 @@ void CString::AppendFormat(const wchar_t* format, ...)
 HINSTANCE AfxFindStringResourceHandle(UINT id)
 {
     // Strings live in blocks of sixteen; block n holds ids (n-1)*16 .. n*16-1.
-    HINSTANCE module = GetModuleHandleW(nullptr);
+    HINSTANCE module = AfxGetResourceHandle();
     const WORD block = static_cast<WORD>((id >> 4) + 1);
     return FindResourceW(module, MAKEINTRESOURCEW(block), MAKEINTRESOURCEW(6 /* RT_STRING */)) ? module : nullptr;
 }

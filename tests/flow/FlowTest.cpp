@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "BuildConfig.h"
-#include "FlowPaths.h"
+#include "TestPaths.h"
 #include "tests/flow/driver/FlowDriver.h"
 #include "tools/demo/DemoMark.h"
 
@@ -124,7 +124,7 @@ protected:
         RemoveTree(root_);
         ASSERT_FALSE(FileExists(root_));
         SetEnvironmentVariableW(CORVANE_DEMO_SECONDS_VAR, L"2");
-        demo_ = ReadFile(FLOW_DEMO_PACKAGE);
+        demo_ = ReadFile(TEST_DEMO_PACKAGE);
         ASSERT_FALSE(demo_.empty()) << "the demo package was not built";
     }
 
@@ -154,7 +154,7 @@ protected:
     void Start()
     {
         std::string error;
-        ASSERT_TRUE(installer_.Start(FLOW_INSTALLER_EXE, &error)) << error;
+        ASSERT_TRUE(installer_.Start(TEST_INSTALLER_EXE, &error)) << error;
         dlg_.reset(new Dialog(installer_.Id()));
         ASSERT_TRUE(dlg_->WaitFound(kLookMs)) << "the installer showed no dialog";
     }
@@ -448,7 +448,7 @@ TEST_F(InstallerFlow, SecondStartEndsAtOnceWhileTheFirstCopyRuns)
 
     Process second;
     std::string error;
-    ASSERT_TRUE(second.Start(FLOW_INSTALLER_EXE, &error)) << error;
+    ASSERT_TRUE(second.Start(TEST_INSTALLER_EXE, &error)) << error;
     EXPECT_TRUE(second.WaitExit(10000)) << "the second copy keeps running";
     EXPECT_TRUE(installer_.Running()) << "the first copy ended";
     EXPECT_EQ(CountRequests(kQueryPath), 1) << "the second copy asked the service";
@@ -465,7 +465,7 @@ TEST_F(InstallerFlow, SecondStartEndsAtOnceWhileTheOpenedPackageRuns)
     TestServer::Reset();
     Process again;
     std::string error;
-    ASSERT_TRUE(again.Start(FLOW_INSTALLER_EXE, &error)) << error;
+    ASSERT_TRUE(again.Start(TEST_INSTALLER_EXE, &error)) << error;
     EXPECT_TRUE(again.WaitExit(10000)) << "the new copy does not see the running package";
     EXPECT_TRUE(TestServer::Requests().empty());
 }
@@ -486,7 +486,7 @@ protected:
         DWORD size = sizeof old - sizeof(wchar_t), type = 0;
         hadOld_ = RegQueryValueExW(key_, nullptr, nullptr, &type, reinterpret_cast<BYTE*>(old), &size) == ERROR_SUCCESS;
         old_ = old;
-        std::wstring cmd = L"\"" FLOW_URL_RECORDER L"\" \"" + record_ + L"\" \"%1\"";
+        std::wstring cmd = L"\"" TEST_URL_RECORDER L"\" \"" + record_ + L"\" \"%1\"";
         SetDefault(cmd);
     }
 

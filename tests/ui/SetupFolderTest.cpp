@@ -7,7 +7,7 @@
 
 #include <string>
 
-#include "UiPaths.h"
+#include "TestPaths.h"
 #include "tests/common/TestServer.h"
 #include "tests/flow/driver/FlowDriver.h"
 
@@ -77,7 +77,7 @@ TEST_F(NoAppData, ShowsTheFailedLookAndWritesNothingAtTheDriveRoot)
 
     flow::Process installer;
     std::string error;
-    ASSERT_TRUE(installer.Start(UI_INSTALLER_EXE, &error)) << error;
+    ASSERT_TRUE(installer.Start(TEST_INSTALLER_EXE, &error)) << error;
     flow::Dialog dialog(installer.Id());
     ASSERT_TRUE(dialog.WaitFound(20000));
     std::string seen;

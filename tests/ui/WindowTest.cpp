@@ -6,7 +6,7 @@
 
 #include <string>
 
-#include "UiPaths.h"
+#include "TestPaths.h"
 #include "res/resource.h"
 #include "tests/flow/driver/FlowDriver.h"
 
@@ -36,12 +36,12 @@ protected:
         // package it opened, which bears the same name) would end ours at once.
         flow::KillProcessesNamed(flow::kPackageName);
         std::string error;
-        ASSERT_TRUE(process_.Start(UI_INSTALLER_EXE, &error)) << error;
+        ASSERT_TRUE(process_.Start(TEST_INSTALLER_EXE, &error)) << error;
         dialog_ = std::make_unique<flow::Dialog>(process_.Id());
         ASSERT_TRUE(dialog_->WaitFound(20000)) << "no installer dialog";
         // The layout is done inside WM_INITDIALOG, before the window shows.
         ASSERT_TRUE(flow::WaitUntil([this] { return IsWindowVisible(dialog_->Hwnd()) != FALSE; }, 10000));
-        resources_ = LoadLibraryExW(UI_INSTALLER_EXE, nullptr, LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
+        resources_ = LoadLibraryExW(TEST_INSTALLER_EXE, nullptr, LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
         ASSERT_NE(resources_, nullptr);
     }
 

@@ -31,7 +31,9 @@ update_host=${CORVANE_UPDATE_HOST:-update.corvane.example}
 help_host=${CORVANE_HELP_HOST:-www.corvane.example}
 export WINEPREFIX=${WINEPREFIX:-$top/build/wineprefix}
 export WINEDEBUG=${WINEDEBUG:--all}
-export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=;winemenubuilder.exe=d}
+# winedbg off: a program that crashes ends at once instead of hanging the run
+# in a debugger that waits for a console nobody reads.
+export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=;winemenubuilder.exe=d;winedbg.exe=d}
 export LANG=zh_CN.UTF-8 LC_ALL=zh_CN.UTF-8
 # One sandbox per prefix at a time: a second one would share the first one's
 # wineserver, which lives in the first one's namespace and dies with it.

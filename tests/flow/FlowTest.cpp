@@ -10,6 +10,7 @@
 
 #include <fstream>
 #include <sstream>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -151,12 +152,17 @@ protected:
 
     static std::string PackageUrl() { return std::string("http://update.corvane.example") + kPackagePath; }
 
+    // Throws on failure: a failed assertion would only leave this helper, and
+    // the test would go on with a dialog that is not there. GoogleTest
+    // reports the exception as the test's failure.
     void Start()
     {
         std::string error;
-        ASSERT_TRUE(installer_.Start(TEST_INSTALLER_EXE, &error)) << error;
+        if (!installer_.Start(TEST_INSTALLER_EXE, &error))
+            throw std::runtime_error("the installer did not start: " + error);
         dlg_.reset(new Dialog(installer_.Id()));
-        ASSERT_TRUE(dlg_->WaitFound(kLookMs)) << "the installer showed no dialog";
+        if (!dlg_->WaitFound(kLookMs))
+            throw std::runtime_error("the installer showed no dialog");
     }
 
     void ExpectLook(Look look, DWORD ms = kLookMs)

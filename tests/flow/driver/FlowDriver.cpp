@@ -175,9 +175,24 @@ bool Process::Start(const std::wstring& exe, std::string* error)
     STARTUPINFOW si = {};
     si.cb = sizeof si;
     PROCESS_INFORMATION pi = {};
-    if (!CreateProcessW(exe.c_str(), &cmd[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) {
+    // Now and then Wine 8 loses a new process while it starts, before any of
+    // its code runs, and CreateProcessW fails with ERROR_INTERNAL_ERROR (seen
+    // once in about a hundred starts here). That is the platform's start, not
+    // the program's: try it again a few times. Any other failure, or the same
+    // one every time, still fails.
+    BOOL created = FALSE;
+    DWORD lastError = 0;
+    for (int attempt = 0; attempt < 3 && !created; ++attempt) {
+        if (attempt > 0)
+            Sleep(200);
+        created = CreateProcessW(exe.c_str(), &cmd[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi);
+        lastError = created ? 0 : GetLastError();
+        if (!created && lastError != ERROR_INTERNAL_ERROR)
+            break;
+    }
+    if (!created) {
         if (error)
-            *error = "CreateProcessW(" + Narrow(exe) + ") failed with error " + std::to_string(GetLastError());
+            *error = "CreateProcessW(" + Narrow(exe) + ") failed with error " + std::to_string(lastError);
         return false;
     }
     CloseHandle(pi.hThread);

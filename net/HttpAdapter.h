@@ -51,6 +51,12 @@ public:
     LONG managerSerial = 0;
 };
 
+// A download that gets nothing from the network for this long (connecting,
+// sending, waiting for the reply or any read of its body) fails.
+const DWORD kDownloadStallTimeoutMs = 50000;
+// Test programs shorten the wait; the installer never calls this.
+void SetDownloadStallTimeoutForTests(DWORD ms);
+
 // A newly malloc'ed UTF-16 copy of a NUL-terminated UTF-8 text; null for null.
 wchar_t* Utf8ToWide(const char* text);
 // A newly malloc'ed copy of a NUL-terminated UTF-16 text; null for null or

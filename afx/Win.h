@@ -151,6 +151,8 @@ public:
     {
         return ::PostMessageW(m_hWnd, message, wParam, lParam);
     }
+    UINT_PTR SetTimer(UINT_PTR id, UINT elapse, TIMERPROC proc) { return ::SetTimer(m_hWnd, id, elapse, proc); }
+    BOOL KillTimer(UINT_PTR id) { return ::KillTimer(m_hWnd, id); }
     // Sends `message` to every descendant, depth first.
     void SendMessageToDescendants(UINT message, WPARAM wParam, LPARAM lParam);
     BOOL ModifyStyle(DWORD remove, DWORD add, UINT flags = 0);

@@ -104,5 +104,16 @@ if [ ! -f "$WINEPREFIX/system.reg" ]; then
 fi
 wineserver -p 9>&-
 wine cmd /c exit >/dev/null 2>&1 9>&- || true   # warm up: later programs start at once
+# On our own Xvfb no window manager runs: Wine would wait two seconds for one
+# each time a window is shown or hidden unless its windows are unmanaged. On
+# the host's display the window manager is there and decorates them.
+x11_key='HKCU\Software\Wine\X11 Driver'
+if [ "${SANDBOX_DISPLAY:-}" = host ] && [ -n "${DISPLAY:-}" ]; then
+  if grep -q '^"Managed"="N"' "$WINEPREFIX/user.reg" 2>/dev/null; then
+    wine reg delete "$x11_key" /v Managed /f >/dev/null 2>&1 9>&- || true
+  fi
+elif ! grep -q '^"Managed"="N"' "$WINEPREFIX/user.reg" 2>/dev/null; then
+  wine reg add "$x11_key" /v Managed /d N /f >/dev/null 2>&1 9>&- || true
+fi
 
 "$@" 9>&-

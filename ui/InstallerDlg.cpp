@@ -22,6 +22,13 @@
 #define WM_END_AFTER_CANCEL (WM_USER + 4)
 #define WM_SHOW_DOWNLOADING (WM_USER + 5)
 
+// After a confirmed cancel the window waits this long for the stopped
+// download's result, then ends anyway: a read blocked on a stalled server
+// may not give up when its handle is closed (WinINet under Wine does not),
+// and the user has asked to leave.
+static const UINT_PTR kCancelTimer = 1;
+static const UINT kCancelWaitMs = 500;
+
 static const wchar_t kPackageFileName[] = L"CorvaneOfficeInstaller_CN.exe";
 
 // ---- the window's callbacks ---------------------------------------------------
@@ -81,6 +88,7 @@ BEGIN_MESSAGE_MAP(CWyInstallerDlg, CDialogEx)
     ON_WM_CTLCOLOR()
     ON_MESSAGE(WM_END_AFTER_CANCEL, OnEndAfterCancel)
     ON_MESSAGE(WM_SHOW_DOWNLOADING, OnShowDownloading)
+    ON_MESSAGE(WM_TIMER, OnTimer)
 END_MESSAGE_MAP()
 
 void CWyInstallerDlg::DoDataExchange(CDataExchange* dx)
@@ -441,6 +449,15 @@ LRESULT CWyInstallerDlg::OnPackageUrlReady(WPARAM, LPARAM)
 
 LRESULT CWyInstallerDlg::OnDownloadDone(WPARAM, LPARAM)
 {
+    // The user chose to leave: nothing is opened, whichever came first.
+    if (m_bCancelConfirmed.load()) {
+        EndDialog(IDCANCEL);
+        return 0;
+    }
+    if (m_bAsking) {
+        m_bLaunchWaiting = true;
+        return 0;
+    }
     CFileStatus status;
     if (!m_strPackagePath.IsEmpty() && CFile::GetStatus(m_strPackagePath, status)) {
         ShowWindow(SW_HIDE);
@@ -461,6 +478,15 @@ LRESULT CWyInstallerDlg::OnInstallFailed(WPARAM, LPARAM)
 LRESULT CWyInstallerDlg::OnEndAfterCancel(WPARAM, LPARAM)
 {
     EndDialog(IDCANCEL);
+    return 0;
+}
+
+LRESULT CWyInstallerDlg::OnTimer(WPARAM id, LPARAM)
+{
+    if (id == kCancelTimer) {
+        KillTimer(kCancelTimer);
+        EndDialog(IDCANCEL);
+    }
     return 0;
 }
 
@@ -500,12 +526,25 @@ void CWyInstallerDlg::OnCancel()
     CString prompt, caption;
     prompt.LoadString(IDS_CANCEL_PROMPT);
     caption.LoadString(IDS_CANCEL_CAPTION);
-    if (::MessageBoxW(m_hWnd, prompt, caption, MB_YESNO | MB_ICONQUESTION) == IDYES) {
+    m_bAsking = true;
+    const int answer = ::MessageBoxW(m_hWnd, prompt, caption, MB_YESNO | MB_ICONQUESTION);
+    m_bAsking = false;
+    const bool launchWaiting = m_bLaunchWaiting;
+    m_bLaunchWaiting = false;
+    if (answer == IDYES) {
         m_bCancelConfirmed = TRUE;
-        // With a download stopped, its result ends the dialog.
-        if (IsOnline() && m_pNetManager->CancelDownload() == 0)
-            CDialogEx::OnCancel();
-    } else if (IsOnline()) {
-        m_pNetManager->PauseDownload(0);
+        // With a download stopped, its result ends the dialog, or the
+        // timer does when the result is slow to come.
+        if (IsOnline()) {
+            if (m_pNetManager->CancelDownload() == 0)
+                CDialogEx::OnCancel();
+            else
+                SetTimer(kCancelTimer, kCancelWaitMs, nullptr);
+        }
+    } else {
+        if (IsOnline())
+            m_pNetManager->PauseDownload(0);
+        if (launchWaiting)
+            PostMessage(WM_DOWNLOAD_DONE);
     }
 }

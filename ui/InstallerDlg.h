@@ -57,6 +57,7 @@ protected:
     LRESULT OnDownloadDone(WPARAM, LPARAM);
     LRESULT OnInstallFailed(WPARAM, LPARAM);
     LRESULT OnEndAfterCancel(WPARAM, LPARAM);
+    LRESULT OnTimer(WPARAM, LPARAM);
     LRESULT OnShowDownloading(WPARAM, LPARAM);
 
     DECLARE_MESSAGE_MAP()
@@ -86,6 +87,10 @@ private:
     // The windows the workers talk to, fixed before the first task starts.
     HWND m_hWndForWorkers = nullptr;
     HWND m_hProgressForWorkers = nullptr;
+    // The cancel question is open; a package that finished meanwhile waits
+    // for the answer before it is opened (or, after a Yes, is never opened).
+    bool m_bAsking = false;
+    bool m_bLaunchWaiting = false;
     // The banner's bitmap: the picture control shows it but never frees it.
     HBITMAP m_hBanner = nullptr;
 };

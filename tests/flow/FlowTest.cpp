@@ -144,10 +144,11 @@ protected:
         ASSERT_TRUE(TestServer::SetCase(kPackagePath, DemoCase(chunk, delay)));
     }
 
-    std::string DemoCase(int chunk, double delay) const
+    // `extra`: more keys of the server's case, each with its leading comma.
+    std::string DemoCase(int chunk, double delay, const std::string& extra = "") const
     {
         return R"({"body_b64": ")" + Base64(demo_) + R"(", "chunk_size": )" + std::to_string(chunk) +
-               R"(, "chunk_delay": )" + std::to_string(delay) + "}";
+               R"(, "chunk_delay": )" + std::to_string(delay) + extra + "}";
     }
 
     static std::string PackageUrl() { return std::string("http://update.corvane.example") + kPackagePath; }
@@ -320,6 +321,7 @@ TEST_F(InstallerFlow, FailedQueryOrDownloadShowsTheFailedLook)
         {"query status 500", R"({"status": 500, "body": "{\"resultCode\":0}\n"})", "", 0},
         {"download status 404", goodQuery, R"({"status": 404, "body": "gone"})", 1},
         {"download broken off", goodQuery, R"({"body_size": 50000, "truncate": 20000})", 1},
+        {"download empty", goodQuery, R"({"body": ""})", 1},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -399,6 +401,83 @@ TEST_F(InstallerFlow, CancelConfirmedStopsTheDownloadAndKeepsThePartialFile)
     Sleep(1000);
     EXPECT_FALSE(FileExists(mark_)) << "a cancelled package was opened";
     EXPECT_EQ(CountRequests(kPackagePath), 1);
+}
+
+// A server that stops sending never holds the user: Yes to the cancel
+// question ends the dialog within a second, whether the stall comes before
+// the reply's headers or within its body.
+TEST_F(InstallerFlow, CancelConfirmedDuringAStallEndsWithinASecond)
+{
+    struct Case { const char* name; std::string package; Look look; };
+    const Case cases[] = {
+        {"before the headers", R"({"delay": 120, "body_size": 50000})", Look::Connecting},
+        {"within the body", DemoCase(4096, 0.01, R"(, "stall_after": 20000, "stall": 120)"), Look::Downloading},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ASSERT_TRUE(TestServer::Reset());
+        ASSERT_TRUE(TestServer::SetCase(kQueryPath, Query(PackageUrl())));
+        ASSERT_TRUE(TestServer::SetCase(kPackagePath, c.package));
+        Start();
+        ASSERT_TRUE(flow::WaitUntil([&] { return CountRequests(kPackagePath) == 1; }, kLookMs));
+        ExpectLook(c.look);
+        Sleep(1500);  // well into the stall
+        OpenQuestion();
+        Answer(IDYES);
+        EXPECT_TRUE(flow::WaitUntil([&] { return !dlg_->Exists(); }, 1000))
+            << "the dialog did not end within a second: " << flow::Describe(dlg_->Read());
+        EXPECT_TRUE(installer_.WaitExit(kAtOnceMs)) << "the installer still runs";
+        EXPECT_FALSE(FileExists(mark_));
+        installer_.Kill();
+    }
+}
+
+// A download's success that is already queued when the user answers Yes
+// opens nothing: while the question is open the window stays as it is, and
+// Yes ends it. The test posts the message the success sends.
+TEST_F(InstallerFlow, SuccessQueuedBeforeYesOpensNothing)
+{
+    ASSERT_TRUE(TestServer::SetCase(kQueryPath, Query(PackageUrl())));
+    ASSERT_TRUE(TestServer::SetCase(kPackagePath, DemoCase(4096, 0.01, R"(, "stall_after": 20000, "stall": 120)")));
+    Start();
+    WaitDownloading(1);
+    OpenQuestion();
+    const UINT kDownloadDone = WM_USER + 2;
+    ASSERT_TRUE(PostMessageW(dlg_->Hwnd(), kDownloadDone, 0, 0));
+    Sleep(1000);
+    flow::Snapshot s = dlg_->Read();
+    EXPECT_TRUE(s.dialogVisible) << "the window was hidden to open the package while the question was open";
+    EXPECT_TRUE(s.question) << "the question went away";
+    Answer(IDYES);
+    EXPECT_TRUE(flow::WaitUntil([&] { return !dlg_->Exists(); }, 1000)) << flow::Describe(dlg_->Read());
+    EXPECT_TRUE(installer_.WaitExit(kAtOnceMs));
+    EXPECT_FALSE(FileExists(mark_));
+}
+
+// The shipped time-out, at its real length: a download that gets nothing for
+// 50 seconds shows the Failed look within 55, and Retry installs into the
+// same file. (Slow; CTest runs it as a test of its own, labelled "slow".)
+class StallTimeout : public InstallerFlow {};
+
+TEST_F(StallTimeout, FailsWithinFiftyFiveSecondsThenRetryInstalls)
+{
+    ASSERT_TRUE(TestServer::SetCase(kQueryPath, Query(PackageUrl())));
+    const size_t stallAt = demo_.size() / 4;
+    ASSERT_TRUE(TestServer::SetSequence(kPackagePath, "[" + DemoCase(4096, 0.01, R"(, "stall_after": )" +
+                                                          std::to_string(stallAt) + R"(, "stall": 120)") +
+                                                          ", " + DemoCase(32768, 0.02) + "]"));
+    Start();
+    const int stallPos = static_cast<int>((stallAt - 1024) * 100 / demo_.size());
+    WaitDownloading(stallPos);
+    const DWORD stalled = GetTickCount();
+    ExpectLook(Look::Failed, 60000);
+    const DWORD took = GetTickCount() - stalled;
+    EXPECT_GE(took, 45000u);
+    EXPECT_LE(took, 55000u);
+
+    ASSERT_TRUE(dlg_->Click(flow::kIdRetry));
+    ExpectLaunched();
+    EXPECT_EQ(CountRequests(kPackagePath), 2);
 }
 
 // With no download running (only the query, or after a failure) a Yes ends at once.

@@ -1,10 +1,18 @@
 #include "afx/Inet.h"
 
+#include <new>
 #include <string>
 
 void AfxThrowInternetException(DWORD_PTR dwContext, DWORD dwError) {
     if (dwError == 0) dwError = GetLastError();
-    throw new CInternetException(dwError, dwContext);
+    CInternetException* e = new (std::nothrow) CInternetException(dwError, dwContext);
+    if (!e) AfxThrowMemoryException();
+    throw e;
+}
+
+void AfxThrowMemoryException() {
+    static CMemoryException theMemoryException;
+    throw &theMemoryException;
 }
 
 namespace {
@@ -34,7 +42,12 @@ void CloseInternetHandle(HINTERNET& handle) {
 CInternetSession::CInternetSession(const wchar_t* pstrAgent, DWORD_PTR dwContext, DWORD dwAccessType,
                                    const wchar_t* pstrProxyName, const wchar_t* pstrProxyBypass, DWORD dwFlags)
     : m_dwContext(dwContext) {
-    CString agent = pstrAgent ? CString(pstrAgent) : ApplicationName();
+    CString agent;
+    try {
+        agent = pstrAgent ? CString(pstrAgent) : ApplicationName();
+    } catch (const std::bad_alloc&) {
+        AfxThrowMemoryException();
+    }
     m_hSession = InternetOpenW(agent, dwAccessType, pstrProxyName, pstrProxyBypass, dwFlags);
     if (!m_hSession) AfxThrowInternetException(m_dwContext);
 }
@@ -45,7 +58,11 @@ void CInternetSession::Close() { CloseInternetHandle(m_hSession); }
 
 CHttpConnection* CInternetSession::GetHttpConnection(const wchar_t* pstrServer, INTERNET_PORT nPort,
                                                      const wchar_t* pstrUserName, const wchar_t* pstrPassword) {
-    return new CHttpConnection(this, pstrServer, nPort, pstrUserName, pstrPassword, m_dwContext);
+    try {
+        return new CHttpConnection(this, pstrServer, nPort, pstrUserName, pstrPassword, m_dwContext);
+    } catch (const std::bad_alloc&) {
+        AfxThrowMemoryException();
+    }
 }
 
 CHttpConnection::CHttpConnection(CInternetSession* pSession, const wchar_t* pstrServer, INTERNET_PORT nPort,
@@ -70,7 +87,12 @@ CHttpFile* CHttpConnection::OpenRequest(int nVerb, const wchar_t* pstrObjectName
                                       pstrVersion ? pstrVersion : L"HTTP/1.0", pstrReferer,
                                       ppstrAcceptTypes, dwFlags, dwContext);
     if (!file) AfxThrowInternetException(dwContext);
-    return new CHttpFile(file, dwContext);
+    try {
+        return new CHttpFile(file, dwContext);
+    } catch (const std::bad_alloc&) {
+        InternetCloseHandle(file);
+        AfxThrowMemoryException();
+    }
 }
 
 CHttpFile::~CHttpFile() { Close(); }
@@ -100,6 +122,14 @@ BOOL CHttpFile::QueryInfoStatusCode(int& nStatusCode) const {
 }
 
 BOOL CHttpFile::ReadString(CString& rString, UINT nMaxBytes) {
+    try {
+        return ReadLine(rString, nMaxBytes);
+    } catch (const std::bad_alloc&) {
+        AfxThrowMemoryException();
+    }
+}
+
+BOOL CHttpFile::ReadLine(CString& rString, UINT nMaxBytes) {
     std::string line;
     bool any = false;
     UINT consumed = 0;

@@ -1,7 +1,7 @@
 // The framework's exceptions and its internet classes over WinINet:
 // a session, an HTTP connection under it and a request file under that.
-// Failed internet calls throw a CInternetException*; the catcher calls
-// Delete() on it.
+// Failed internet calls throw a CInternetException*, and memory that runs
+// out throws a CMemoryException*; the catcher calls Delete() on either.
 #pragma once
 
 #include <windows.h>
@@ -12,11 +12,23 @@
 
 class CException : public CObject {
 public:
-    // Frees a heap exception (the only kind the framework throws).
-    void Delete() { delete this; }
+    explicit CException(BOOL bAutoDelete = TRUE) : m_bAutoDelete(bAutoDelete) {}
+    // Frees a heap exception; the one memory exception is not on the heap.
+    void Delete() {
+        if (m_bAutoDelete) delete this;
+    }
+
+protected:
+    BOOL m_bAutoDelete;
 };
 
-class CMemoryException : public CException {};
+class CMemoryException : public CException {
+public:
+    CMemoryException() : CException(FALSE) {}
+};
+
+// Throws the one memory exception: there may be no memory for a new one.
+[[noreturn]] void AfxThrowMemoryException();
 
 class CInternetException : public CException {
 public:
@@ -95,6 +107,8 @@ public:
     DWORD_PTR m_dwContext;
 
 private:
+    BOOL ReadLine(CString& rString, UINT nMaxBytes);
+
     char m_buffer[4096];
     DWORD m_bufferPos = 0;
     DWORD m_bufferLen = 0;

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <new>
 
 #include "afx/Thread.h"
 
@@ -121,29 +122,49 @@ NetTask* CKoNetManager::CreateTask(NetTaskKind kind, ResultCallback onResult, Pr
     AcquireSRWLockExclusive(&idLock);
     UINT id = timeGetTime();
     while (id == 0 || id == currentDownloadId || IdInUse(id)) ++id;
-    LiveIds().push_back(id);
+    bool reserved = true;
+    try {
+        LiveIds().push_back(id);
+    } catch (const std::bad_alloc&) {
+        reserved = false;
+    }
     ReleaseSRWLockExclusive(&idLock);
 
-    NetTask* task = static_cast<NetTask*>(calloc(1, sizeof(NetTask)));
-    CKoHttpAdapter* adapter = new CKoHttpAdapter;
-    adapter->owner = owner;
-    adapter->taskId = id;
-    adapter->onResult = onResult;
-    adapter->onProgress = onProgress;
-    adapter->managerSerial = serial;
+    // Without memory for its records or its registry entry the task does not
+    // start, as when its thread cannot be had.
+    NetTask* task = reserved ? static_cast<NetTask*>(calloc(1, sizeof(NetTask))) : nullptr;
+    CKoHttpAdapter* adapter = task ? new (std::nothrow) CKoHttpAdapter : nullptr;
+    bool registered = false;
+    if (adapter) {
+        adapter->owner = owner;
+        adapter->taskId = id;
+        adapter->onResult = onResult;
+        adapter->onProgress = onProgress;
+        adapter->managerSerial = serial;
+        EnterCriticalSection(&lock);
+        try {
+            adapters.push_back(adapter);
+            registered = true;
+        } catch (const std::bad_alloc&) {
+        }
+        LeaveCriticalSection(&lock);
+    }
+    if (!registered) {
+        delete adapter;
+        free(task);
+        if (reserved) ReleaseTaskId(id);
+        return nullptr;
+    }
     task->kind = kind;
     task->taskId = id;
     task->adapter = adapter;
     task->params = nullptr;
-
-    EnterCriticalSection(&lock);
-    adapters.push_back(adapter);
-    LeaveCriticalSection(&lock);
     return task;
 }
 
 UINT CKoNetManager::StartPackageUrlQuery() {
     NetTask* task = CreateTask(PackageUrl, WindowResultCallback, nullptr);
+    if (!task) return 0;
     UINT id = task->taskId;
     if (StartWorker(task)) return id;
     DiscardTask(this, task);
@@ -152,13 +173,18 @@ UINT CKoNetManager::StartPackageUrlQuery() {
 
 UINT CKoNetManager::StartDownload(const wchar_t* url, const wchar_t* targetPath) {
     NetTask* task = CreateTask(Download, WindowResultCallback, OnDownloadProgress);
-    DownloadParams* params = static_cast<DownloadParams*>(calloc(1, sizeof(DownloadParams)));
-    params->url = CopyWideText(url);
-    params->targetPath = CopyWideText(targetPath);
-    task->params = params;
+    if (!task) return 0;
     currentDownloadId = task->taskId;
     UINT id = task->taskId;
-    if (StartWorker(task)) return id;
+    DownloadParams* params = static_cast<DownloadParams*>(calloc(1, sizeof(DownloadParams)));
+    if (params) {
+        params->url = CopyWideText(url);
+        params->targetPath = CopyWideText(targetPath);
+        task->params = params;
+        // A copy that could not be made would start a download of nothing.
+        bool copied = (!url || params->url) && (!targetPath || params->targetPath);
+        if (copied && StartWorker(task)) return id;
+    }
     DiscardTask(this, task);
     return 0;
 }

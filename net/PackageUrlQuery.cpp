@@ -1,6 +1,8 @@
 // The package URL query: one POST to the update service, one line of JSON back.
 #include <cstdlib>
 #include <exception>
+#include <memory>
+#include <new>
 #include <string>
 
 #include <json/json.h>
@@ -51,65 +53,46 @@ void Interpret(const char* line, int* resultCode, wchar_t** packageUrlText) {
 
 #pragma GCC diagnostic pop
 
+// One exchange with the update service. Every internet object is closed
+// when this returns or throws, so the report can come after it. A reply
+// that was read gives true, whatever it held.
+bool AskForPackageUrl(int* httpStatus, int* resultCode, wchar_t** packageUrlText) {
+    const CString headers = L"User-Agent: " + GetUserAgent() + L"\r\n" + L"Content-Type: application/json";
+    std::unique_ptr<CInternetSession> session(
+        new CInternetSession(nullptr, 1, INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0));
+    std::unique_ptr<CHttpConnection> connection(session->GetHttpConnection(CORVANE_UPDATE_HOST, 0, nullptr, nullptr));
+    std::unique_ptr<CHttpFile> file(connection->OpenRequest(HTTP_VERB_POST, kPackageUrlPath, nullptr, 1, nullptr,
+                                                            nullptr, INTERNET_FLAG_EXISTING_CONNECT));
+    std::string body = NullBody();
+    file->SendRequest(headers, static_cast<DWORD>(headers.GetLength()), &body[0], static_cast<DWORD>(body.size()));
+    file->QueryInfoStatusCode(*httpStatus);
+    if (*httpStatus != 200) return false;
+    CString line;
+    file->ReadString(line, kMaxReplyBytes);
+    Interpret(reinterpret_cast<const char*>(line.GetString()), resultCode, packageUrlText);
+    return true;
+}
+
 }  // namespace
 
 int CKoHttpAdapter::QueryPackageUrl() {
     kind = PackageUrl;
     wchar_t* packageUrlText = nullptr;
-    CString headers = L"User-Agent: " + GetUserAgent() + L"\r\n" + L"Content-Type: application/json";
-
-    CInternetSession* session = nullptr;
-    try {
-        session = new CInternetSession(nullptr, 1, INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0);
-    } catch (CException* e) {
-        // Without a session there is no exchange; it still ends in one report.
-        e->Delete();
-        ReportResult(nullptr);
-        return 0;
-    }
-
-    CHttpConnection* connection = nullptr;
-    CHttpFile* file = nullptr;
-    // Request, then connection, then session; whatever is still open. The
-    // report comes only after this, whichever way the exchange ended.
-    auto closeAll = [&] {
-        if (file) {
-            file->Close();
-            delete file;
-            file = nullptr;
-        }
-        if (connection) {
-            connection->Close();
-            delete connection;
-            connection = nullptr;
-        }
-        session->Close();
-    };
     bool parsed = false;
     try {
-        connection = session->GetHttpConnection(CORVANE_UPDATE_HOST, 0, nullptr, nullptr);
-        file = connection->OpenRequest(HTTP_VERB_POST, kPackageUrlPath, nullptr, 1, nullptr, nullptr,
-                                       INTERNET_FLAG_EXISTING_CONNECT);
-        std::string body = NullBody();
-        file->SendRequest(headers, static_cast<DWORD>(headers.GetLength()), &body[0],
-                          static_cast<DWORD>(body.size()));
-        file->QueryInfoStatusCode(httpStatus);
-        if (httpStatus == 200) {
-            CString line;
-            file->ReadString(line, kMaxReplyBytes);
-            Interpret(reinterpret_cast<const char*>(line.GetString()), &resultCode, &packageUrlText);
-            parsed = true;
-        }
-        closeAll();
+        parsed = AskForPackageUrl(&httpStatus, &resultCode, &packageUrlText);
     } catch (CException* e) {
-        closeAll();
         e->Delete();
+    } catch (const std::bad_alloc&) {
+        // Out of memory in the program's own part of the exchange; the
+        // framework's part throws its memory exception instead.
+    }
+    if (!parsed) {
         free(packageUrlText);
         packageUrlText = nullptr;
-        parsed = false;
     }
+    // Exactly one report, whichever way the exchange ended.
     ReportResult(parsed ? &packageUrlText : nullptr);
     free(packageUrlText);
-    delete session;
     return 0;
 }

@@ -230,7 +230,7 @@ std::wstring SignerName(const wchar_t* path)
     if (!path || !ReadSignature(path, &sig) || !sig.signer)
         return std::wstring();
     CERT_NAME_BLOB* name = &sig.signer->pCertInfo->Subject;
-    DWORD flags = CERT_X500_NAME_STR | CERT_NAME_STR_NO_QUOTING_FLAG;
+    DWORD flags = CERT_X500_NAME_STR;
     DWORD size = CertNameToStrW(X509_ASN_ENCODING, name, flags, nullptr, 0);
     if (size <= 1)
         return std::wstring();

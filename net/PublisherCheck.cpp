@@ -97,10 +97,11 @@ const OwnSigner& Own()
 {
     static const OwnSigner own = [] {
         OwnSigner result;
-        wchar_t path[MAX_PATH + 1] = {};
-        DWORD n = GetModuleFileNameW(nullptr, path, MAX_PATH + 1);
+        std::vector<wchar_t> path(32768);
+        DWORD n = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
         Signature sig;
-        result.isSigned = n > 0 && n <= MAX_PATH && ReadSignature(path, &sig);
+        // A file that cannot be named cannot be shown to be unsigned.
+        result.isSigned = n == 0 || n >= path.size() || ReadSignature(path.data(), &sig);
         if (sig.signer) {
             const CERT_NAME_BLOB& name = sig.signer->pCertInfo->Subject;
             result.subject.assign(name.pbData, name.pbData + name.cbData);

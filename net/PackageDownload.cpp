@@ -8,6 +8,7 @@
 
 #include "afx/File.h"
 #include "net/HttpAdapter.h"
+#include "net/PublisherCheck.h"
 
 namespace {
 
@@ -184,6 +185,12 @@ int CKoHttpAdapter::DownloadPackage(const wchar_t* url, const wchar_t* targetPat
     // A file that cannot be looked up cannot be shown to be whole.
     bool whole = !overrun && CFile::GetStatus(targetPath, fileStatus) && fileStatus.m_size == static_cast<ULONGLONG>(expected);
     closeHandles();
+    // Nothing but a package of this program's own publisher is opened, or
+    // even kept in the setup folder.
+    if (whole && !cancelled && !IsTrustedPackage(targetPath)) {
+        DeleteFileW(targetPath);
+        whole = false;
+    }
     ReportResult(whole && !cancelled ? const_cast<wchar_t*>(targetPath) : nullptr);
     return 0;
 }

@@ -7,13 +7,16 @@
 #   - the project's HTTP test server on port 80 (tests/server/testserver.py);
 #   - its own Xvfb display, unless SANDBOX_DISPLAY=host and $DISPLAY is set;
 #   - one persistent wineserver for the whole run, started inside the
-#     namespace (Wine's sockets live in the wineserver process).
+#     namespace (Wine's sockets live in the wineserver process);
+#   - the build's test root (build/x64/pki, tools/testpki.sh) trusted in the
+#     Wine prefix, when the build has made one.
 # Everything it started is stopped when the command ends, however it ends.
 #
 # Usage: tools/sandbox.sh COMMAND [ARGS...]
 # Environment: WINEPREFIX (default build/wineprefix), CORVANE_UPDATE_HOST,
 #   CORVANE_HELP_HOST, SANDBOX_DISPLAY=host, SANDBOX_SERVER (another server
-#   script on port 80, e.g. the demo's), SANDBOX_SERVER_ARGS.
+#   script on port 80, e.g. the demo's), SANDBOX_SERVER_ARGS, SANDBOX_TRUST_ROOT
+#   (another root certificate, DER).
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 
@@ -114,6 +117,16 @@ if [ "${SANDBOX_DISPLAY:-}" = host ] && [ -n "${DISPLAY:-}" ]; then
   fi
 elif ! grep -q '^"Managed"="N"' "$WINEPREFIX/user.reg" 2>/dev/null; then
   wine reg add "$x11_key" /v Managed /d N /f >/dev/null 2>&1 9>&- || true
+fi
+
+# The build's test root, trusted in this Wine prefix alone (the machine's own
+# trust store is never touched), so that the test publisher's signatures pass.
+trust_root=${SANDBOX_TRUST_ROOT:-$top/build/x64/pki/root.der}
+trust_tool=$top/build/x64/tools/pki/corvane_trust_root.exe
+if [ -f "$trust_root" ] && [ -f "$trust_tool" ]; then
+  winpath() { printf 'Z:%s' "${1//\//\\}"; }
+  wine "$(winpath "$trust_tool")" "$(winpath "$trust_root")" 9>&- \
+    || { say "could not trust the test root $trust_root in $WINEPREFIX"; exit 1; }
 fi
 
 "$@" 9>&-

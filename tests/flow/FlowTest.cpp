@@ -84,6 +84,12 @@ void RemoveTree(const std::wstring& dir)
     RemoveDirectoryW(dir.c_str());
 }
 
+// One of the packages a signed installer must refuse (tools/pki/forge.sh).
+std::wstring ForgedPackage(const wchar_t* file)
+{
+    return std::wstring(TEST_FORGED_DIR) + L"\\" + file;
+}
+
 std::wstring AppData()
 {
     wchar_t path[MAX_PATH] = {};
@@ -147,7 +153,13 @@ protected:
     // `extra`: more keys of the server's case, each with its leading comma.
     std::string DemoCase(int chunk, double delay, const std::string& extra = "") const
     {
-        return R"({"body_b64": ")" + Base64(demo_) + R"(", "chunk_size": )" + std::to_string(chunk) +
+        return PackageCase(demo_, chunk, delay, extra);
+    }
+
+    static std::string PackageCase(const std::string& package, int chunk = 32768, double delay = 0.02,
+                                   const std::string& extra = "")
+    {
+        return R"({"body_b64": ")" + Base64(package) + R"(", "chunk_size": )" + std::to_string(chunk) +
                R"(, "chunk_delay": )" + std::to_string(delay) + extra + "}";
     }
 
@@ -156,10 +168,10 @@ protected:
     // Throws on failure: a failed assertion would only leave this helper, and
     // the test would go on with a dialog that is not there. GoogleTest
     // reports the exception as the test's failure.
-    void Start()
+    void Start(const wchar_t* exe = TEST_INSTALLER_EXE)
     {
         std::string error;
-        if (!installer_.Start(TEST_INSTALLER_EXE, &error))
+        if (!installer_.Start(exe, &error))
             throw std::runtime_error("the installer did not start: " + error);
         dlg_.reset(new Dialog(installer_.Id()));
         if (!dlg_->WaitFound(kLookMs))
@@ -222,7 +234,9 @@ protected:
         return mark;
     }
 
-    void ExpectLaunched()
+    // The package opened is the one served (by default the demo package,
+    // signed by the installer's own publisher).
+    void ExpectLaunched(const std::string* served = nullptr)
     {
         std::string mark = WaitMark();
         ASSERT_FALSE(mark.empty()) << "the package was not opened";
@@ -231,7 +245,7 @@ protected:
         EXPECT_EQ(mark.find("installer_window=visible"), std::string::npos)
             << "the installer's window was still shown when the package started: " << mark;
         EXPECT_TRUE(installer_.WaitExit(kLookMs)) << "the dialog did not end after the launch";
-        EXPECT_TRUE(ReadFile(package_) == demo_) << "the package file is not what the server sent";
+        EXPECT_TRUE(ReadFile(package_) == (served ? *served : demo_)) << "the package file is not what the server sent";
     }
 
     Process installer_;
@@ -553,6 +567,61 @@ TEST_F(InstallerFlow, SecondStartEndsAtOnceWhileTheOpenedPackageRuns)
     ASSERT_TRUE(again.Start(TEST_INSTALLER_EXE, &error)) << error;
     EXPECT_TRUE(again.WaitExit(10000)) << "the new copy does not see the running package";
     EXPECT_TRUE(TestServer::Requests().empty());
+}
+
+// A signed installer opens only a package of its own publisher: anything else
+// is deleted from the setup folder and the Failed look shows.
+TEST_F(InstallerFlow, PackageOfAnyOtherPublisherIsRefusedAndRemoved)
+{
+    struct Case { const wchar_t* file; const char* what; };
+    const Case cases[] = {
+        {L"unsigned.exe", "no signature"},
+        {L"other.exe", "another publisher under the same root"},
+        {L"lookalike.exe", "self-signed look-alike with the publisher's exact name"},
+        {L"changed.exe", "a byte changed after signing"},
+        {L"appended.exe", "bytes appended after signing"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::string forged = ReadFile(ForgedPackage(c.file));
+        ASSERT_FALSE(forged.empty()) << "the forged package was not made";
+        ASSERT_TRUE(TestServer::Reset());
+        ASSERT_TRUE(TestServer::SetCase(kQueryPath, Query(PackageUrl())));
+        ASSERT_TRUE(TestServer::SetCase(kPackagePath, PackageCase(forged)));
+        Start();
+        ExpectFailedLook();
+        EXPECT_EQ(CountRequests(kPackagePath), 1);
+        EXPECT_FALSE(FileExists(package_)) << "the refused package stayed in the setup folder";
+        Sleep(500);
+        EXPECT_FALSE(FileExists(mark_)) << "the refused package was opened";
+        EXPECT_EQ(TestServer::Requests().size(), 2u) << "the check reached the network";
+        installer_.Kill();
+    }
+}
+
+TEST_F(InstallerFlow, RetryAfterARefusedPackageOpensTheRightOne)
+{
+    std::string other = ReadFile(ForgedPackage(L"other.exe"));
+    ASSERT_FALSE(other.empty()) << "the forged package was not made";
+    ASSERT_TRUE(TestServer::SetCase(kQueryPath, Query(PackageUrl())));
+    ASSERT_TRUE(TestServer::SetSequence(kPackagePath, "[" + PackageCase(other) + ", " + DemoCase(32768, 0.02) + "]"));
+    Start();
+    ExpectFailedLook();
+    EXPECT_FALSE(FileExists(package_));
+    ASSERT_TRUE(dlg_->Click(flow::kIdRetry));
+    ExpectLaunched();
+    EXPECT_EQ(CountRequests(kPackagePath), 2);
+}
+
+// A developer's unsigned build checks nothing: it opens an unsigned package.
+TEST_F(InstallerFlow, UnsignedInstallerOpensAnUnsignedPackage)
+{
+    std::string unsignedPackage = ReadFile(TEST_UNSIGNED_DEMO_PACKAGE);
+    ASSERT_FALSE(unsignedPackage.empty()) << "the unsigned demo package was not kept";
+    ASSERT_TRUE(TestServer::SetCase(kQueryPath, Query(PackageUrl())));
+    ASSERT_TRUE(TestServer::SetCase(kPackagePath, PackageCase(unsignedPackage)));
+    Start(TEST_UNSIGNED_INSTALLER_EXE);
+    ExpectLaunched(&unsignedPackage);
 }
 
 // While the default handler of https addresses is replaced by a recorder.

@@ -19,6 +19,7 @@
 #include <fstream>
 #include <string>
 
+#include "net/PublisherCheck.h"
 #include "tests/flow/driver/FlowDriver.h"
 #include "tools/demo/DemoMark.h"
 
@@ -56,6 +57,38 @@ std::string ReadMark(const std::wstring& path)
     return all;
 }
 
+// Who signed the package and who signed the installer, read from the two
+// files. Said when the window hides or goes after a download: the installer
+// gets there only once its own check of the package's publisher has passed,
+// and opens the package right after.
+void SayPublishers(const std::wstring& installer, const std::wstring& package)
+{
+    std::wstring own = SignerName(installer.c_str());
+    if (own.empty()) {
+        Say("publisher: the installer is unsigned (a developer's build): it checks no package");
+        return;
+    }
+    std::wstring signer = SignerName(package.c_str());
+    if (signer.empty()) {
+        Say("publisher: the package file carries no signature");
+        return;
+    }
+    Say("publisher: the package is signed by " + flow::Narrow(signer));
+    Say(signer == own ? "publisher: matched the installer's own signer; checked before the package is opened"
+                      : "publisher: not the installer's own signer, " + flow::Narrow(own));
+}
+
+// What is left in the setup folder when a download failed: a partial file
+// after a broken transfer, nothing after a refused package.
+void SayPackageFile(const std::wstring& package)
+{
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (!GetFileAttributesExW(package.c_str(), GetFileExInfoStandard, &data))
+        Say("setup folder: no package file (a package that fails the publisher check is deleted)");
+    else
+        Say("setup folder: a package file of " + std::to_string(data.nFileSizeLow) + " bytes");
+}
+
 DWORD MarkPid(const std::string& mark)
 {
     size_t at = mark.find("pid=");
@@ -91,6 +124,7 @@ int Watch(int argc, wchar_t** argv)
 
     // A mark from an earlier run must not pass for this one.
     std::wstring mark = SetupFolder() + L"\\" + CORVANE_DEMO_MARK;
+    std::wstring package = SetupFolder() + L"\\" + flow::kPackageName;
     DeleteFileW(mark.c_str());
 
     flow::Process installer;
@@ -105,7 +139,12 @@ int Watch(int argc, wchar_t** argv)
     DWORD start = GetTickCount();
     Look last = Look::Gone;
     int lastPercent = -100;
-    bool seen = false, shown = false, askedCancel = false;
+    bool seen = false, shown = false, askedCancel = false, publisherSaid = false;
+    auto sayPublishersOnce = [&] {
+        if (!publisherSaid && GetFileAttributesW(package.c_str()) != INVALID_FILE_ATTRIBUTES)
+            SayPublishers(exe, package);
+        publisherSaid = true;
+    };
     for (;;) {
         if (GetTickCount() - start > static_cast<DWORD>(timeoutS) * 1000) {
             Say("gave up after " + std::to_string(timeoutS) + " s; the installer is ended");
@@ -139,6 +178,10 @@ int Watch(int argc, wchar_t** argv)
             if (look == Look::Hidden)
                 line += " (the window is hidden: the package is being opened)";
             Say(line);
+            if (look == Look::Hidden || look == Look::Gone)
+                sayPublishersOnce();
+            if (look == Look::Failed)
+                SayPackageFile(package);
             if (look == Look::Other)
                 Say("unexpected window state: " + flow::Describe(s));
         }
@@ -183,6 +226,9 @@ int Watch(int argc, wchar_t** argv)
         }
         Sleep(20);
     }
+    // The window may have gone between two looks.
+    if (last != Look::Failed && last != Look::Offline)
+        sayPublishersOnce();
     DWORD code = 0;
     installer.WaitExit(5000, &code);
     Say("installer ended (exit code " + std::to_string(code) + ")");

@@ -7,9 +7,11 @@ percentage can be seen rising.
   POST /api/1/update/pcoffice/packageurl  -> {"resultCode":0,"url":"http://<host>/download/..."}
   GET  /download/pcoffice/CorvaneOfficeInstaller_CN.exe -> the demo package
 
---fail download breaks the first download off half-way and --fail query
-answers the first query with a result code of 1; later attempts (Retry)
-succeed. tools/sandbox.sh starts it with --port and --ready-file.
+--fail download breaks the first download off half-way, --fail query
+answers the first query with a result code of 1, and --fail untrusted serves
+the --untrusted-package (one from another publisher) the first time; later
+attempts (Retry) succeed. tools/sandbox.sh starts it with --port and
+--ready-file.
 """
 import argparse
 import http.server
@@ -30,6 +32,10 @@ class State:
     def __init__(self, args):
         with open(args.package, "rb") as f:
             self.package = f.read()
+        self.untrusted = None
+        if args.untrusted_package:
+            with open(args.untrusted_package, "rb") as f:
+                self.untrusted = f.read()
         self.fail = args.fail
         self.failures_left = args.fail_times if args.fail != "none" else 0
         self.seconds = args.seconds
@@ -83,6 +89,9 @@ class Handler(http.server.BaseHTTPRequestHandler):
         state = self.server.state
         data = state.package
         broken = state.take_failure("download")
+        if state.untrusted is not None and state.take_failure("untrusted"):
+            log("serving a package from another publisher, as asked (--fail untrusted)")
+            data = state.untrusted
         self.send_response(200)
         self.send_header("Content-Type", "application/octet-stream")
         self.send_header("Content-Length", str(len(data)))
@@ -109,11 +118,14 @@ def main():
     p.add_argument("--port", type=int, default=80)
     p.add_argument("--ready-file")
     p.add_argument("--package", required=True, help="the file served as the package")
-    p.add_argument("--fail", choices=["none", "query", "download"], default="none")
+    p.add_argument("--fail", choices=["none", "query", "download", "untrusted"], default="none")
+    p.add_argument("--untrusted-package", help="the file served by --fail untrusted")
     p.add_argument("--fail-times", type=int, default=1)
     p.add_argument("--seconds", type=float, default=4.0, help="how long one download takes")
     p.add_argument("--query-delay", type=float, default=1.0, help="seconds before the query is answered")
     args = p.parse_args()
+    if args.fail == "untrusted" and not args.untrusted_package:
+        p.error("--fail untrusted needs --untrusted-package")
 
     server = http.server.ThreadingHTTPServer(("127.0.0.1", args.port), Handler)
     server.daemon_threads = True

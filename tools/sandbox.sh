@@ -118,6 +118,11 @@ if [ "${SANDBOX_DISPLAY:-}" = host ] && [ -n "${DISPLAY:-}" ]; then
 elif ! grep -q '^"Managed"="N"' "$WINEPREFIX/user.reg" 2>/dev/null; then
   wine reg add "$x11_key" /v Managed /d N /f >/dev/null 2>&1 9>&- || true
 fi
+# The first program that makes a window starts Wine's desktop process, which
+# keeps that program's standard output and error open for as long as it runs:
+# a test runner would wait for the end of that test's output until the
+# sandbox ends. Start it here, with nothing to hold.
+wine rundll32.exe user32.dll,GetDesktopWindow </dev/null >/dev/null 2>&1 9>&- || true
 
 # The build's test root, trusted in this Wine prefix alone (the machine's own
 # trust store is never touched), so that the test publisher's signatures pass.

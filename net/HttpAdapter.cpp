@@ -23,6 +23,20 @@ void CKoHttpAdapter::ReportProgress(int bytesDone, int bytesTotal) {
     if (NetGate::OwnerAlive(this)) onProgress(owner, taskId, bytesDone, bytesTotal);
 }
 
+namespace {
+
+DWORD WINAPI CloseInternetHandleWork(void* handle) {
+    InternetCloseHandle(static_cast<HINTERNET>(handle));
+    return 0;
+}
+
+}  // namespace
+
+void CloseInternetHandleInBackground(HINTERNET handle) {
+    if (handle && !QueueUserWorkItem(CloseInternetHandleWork, handle, WT_EXECUTELONGFUNCTION))
+        InternetCloseHandle(handle);
+}
+
 wchar_t* Utf8ToWide(const char* text) {
     if (!text) return nullptr;
     int length = MultiByteToWideChar(CP_UTF8, 0, text, -1, nullptr, 0);

@@ -51,6 +51,12 @@ public:
     LONG managerSerial = 0;
 };
 
+// Closes a root internet handle, and everything opened under it, on a pool
+// thread. A request whose body was not read to its end makes WinINet under
+// Wine read whatever keeps arriving before the close returns, for as long as
+// the server stays ahead of it; neither the window nor a report waits for that.
+void CloseInternetHandleInBackground(HINTERNET handle);
+
 // A download that gets nothing from the network for this long (connecting,
 // sending, waiting for the reply or any read of its body) fails.
 const DWORD kDownloadStallTimeoutMs = 50000;

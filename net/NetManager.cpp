@@ -216,7 +216,7 @@ int CKoNetManager::CancelDownload() {
     if (!found) return 0;
     // Closing the root closes the download's request handle with it; the
     // download knows from the emptied internetHandle not to close either.
-    if (handle) InternetCloseHandle(handle);
+    CloseInternetHandleInBackground(handle);
     return 1;
 }
 

@@ -102,10 +102,7 @@ int CKoHttpAdapter::DownloadPackage(const wchar_t* url, const wchar_t* targetPat
     // as well: closing either again could hit a handle value that WinINet
     // has since handed to someone else. The root takes the connection and
     // request handles under it along.
-    auto closeHandles = [&] {
-        HINTERNET mine = InterlockedExchangePointer(&internetHandle, nullptr);
-        if (mine) InternetCloseHandle(mine);
-    };
+    auto closeHandles = [&] { CloseInternetHandleInBackground(InterlockedExchangePointer(&internetHandle, nullptr)); };
 
     HINTERNET request = cancelled ? nullptr : OpenPackageRequest(root, url);
     if (!request) {

@@ -39,19 +39,14 @@ for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
 done
 
-src_list=/etc/apt/sources.list.d/corvane-deb-src.sources
 need_update=0
-if [ ! -f "$src_list" ]; then
-  # Same archive as the binary packages, for `apt-get source`.
-  cat > "$src_list" <<'SRC'
-Types: deb-src
-URIs: http://deb.debian.org/debian
-Suites: bookworm bookworm-updates
-Components: main
-Signed-By: /usr/share/keyrings/debian-archive-keyring.gpg
-SRC
-  need_update=1
-fi
+# Source entries for `apt-get source`, derived from the entries this machine
+# installs binary packages from (tools/deb-src.sh): the same archive, mirror
+# or proxy, suites, components and keys, whatever they are.
+eval "$(apt-config shell apt_list Dir::Etc::SourceList/f apt_parts Dir::Etc::SourceParts/d)"
+changed=$("$top/tools/deb-src.sh" "$apt_list" "$apt_parts" "${apt_parts%/}/corvane-deb-src")
+[ -z "$changed" ] || echo "setup: source entries written: ${changed//$'\n'/ }"
+# The source package lists are needed only when JsonCpp is fetched.
 if [ ! -f "$top/.deps/jsoncpp/src/lib_json/json_value.cpp" ]; then need_update=1; fi
 
 if [ ${#missing[@]} -gt 0 ] || [ $need_update -eq 1 ]; then

@@ -8,7 +8,7 @@ top=$(cd "$(dirname "$0")/.." && pwd)
 packages=(
   cmake make g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix binutils-mingw-w64
   googletest wine wine64 xvfb x11-utils xauth fonts-wqy-microhei locales
-  iproute2 util-linux curl python3 dpkg-dev imagemagick time
+  iproute2 util-linux curl python3 python3-pil dpkg-dev imagemagick time
 )
 jsoncpp_version=1.9.5
 

@@ -1,9 +1,12 @@
-#!/usr/bin/env python3
+#!/usr/bin/python3
 """Draws the installer's art: res/banner.png and res/app.ico.
 
-Standard library only. Every shape is a signed distance function, so edges
-get their anti-aliasing from the distance alone and the output is the same
-bytes on every run. The outputs are committed; the build never runs this.
+Every shape is a signed distance function, so edges get their anti-aliasing
+from the distance alone. Text is set in a real CJK font (WenQuanYi Micro Hei,
+Debian's fonts-wqy-microhei) and rasterised by FreeType through Pillow
+(python3-pil); tools/setup.sh installs both. The output is the same bytes on
+every run with the same font and Pillow packages. The outputs are committed;
+the build never runs this.
 
 Usage: tools/make_art.py [output-folder]   (default: res/ next to tools/)
 """
@@ -12,6 +15,14 @@ import os
 import struct
 import sys
 import zlib
+
+try:
+    from PIL import Image, ImageDraw, ImageFont
+except ImportError:
+    sys.exit("make_art: needs Pillow (python3-pil; tools/setup.sh installs it)")
+
+FONT_FILE = "/usr/share/fonts/truetype/wqy/wqy-microhei.ttc"
+PRODUCT_NAME = "\u6f88\u5c9aOffice"  # the ProductName of the version block
 
 BANNER_W, BANNER_H = 700, 314
 PIXELS_PER_METRE = 2835  # 72 dpi
@@ -143,6 +154,22 @@ class Canvas:
                 px[i + 1] = g * a + px[i + 1] * k
                 px[i + 2] = b * a + px[i + 2] * k
                 px[i + 3] = a + px[i + 3] * k
+
+    def paint_mask(self, mask, colour, alpha=1.0):
+        """Paints colour through an 8-bit coverage image ("L") of the
+        canvas's size, as fill() paints through a shape."""
+        r, g, b = (c / 255.0 for c in colour)
+        px = self.px
+        for i, cov in enumerate(mask.tobytes()):
+            if cov == 0:
+                continue
+            a = cov / 255.0 * alpha
+            j = i * 4
+            k = 1.0 - a
+            px[j] = r * a + px[j] * k
+            px[j + 1] = g * a + px[j + 1] * k
+            px[j + 2] = b * a + px[j + 2] * k
+            px[j + 3] = a + px[j + 3] * k
 
     def rgba_rows(self):
         """Straight (not premultiplied) 8-bit RGBA rows, top to bottom."""
@@ -276,44 +303,24 @@ def banner_background(cv):
             px[i + 3] = 1.0
 
 
-def draw_word_shapes(cv, ox, oy):
-    """Two square glyph blocks followed by the rounded strokes of 'Office'."""
-    fr = Frame(ox, oy)
-    stroke = 3.2
-    strokes = [
-        # first glyph: water radical and a boxed right part
-        capsule(2, 4, 6, 8, stroke), capsule(1, 16, 5, 19, stroke),
-        capsule(2, 34, 7, 25, stroke),
-        capsule(13, 4, 36, 4, stroke), capsule(15, 4, 15, 34, stroke),
-        capsule(15, 18, 36, 18, stroke), capsule(25, 8, 25, 34, stroke),
-        capsule(17, 34, 36, 34, stroke),
-        # second glyph: a mountain over a wind shape
-        capsule(48, 2, 48, 12, stroke), capsule(58, 0, 58, 12, stroke),
-        capsule(68, 2, 68, 12, stroke), capsule(48, 12, 68, 12, stroke),
-        capsule(47, 18, 69, 18, stroke), capsule(50, 18, 46, 35, stroke),
-        capsule(66, 18, 66, 30, stroke), capsule(66, 30, 71, 35, stroke),
-        capsule(55, 24, 61, 32, stroke), capsule(61, 24, 55, 32, stroke),
-    ]
-    # 'Office'
-    x = 82
-    strokes += [ring(x + 15, 19, 14, stroke)]  # O
-    x += 36
-    strokes += [capsule(x + 4, 35, x + 4, 9, stroke),
-                cut(ring(x + 11, 9, 7, stroke), rbox(x + 11, 14, 9, 5, 0)),
-                capsule(x, 17, x + 12, 17, stroke)]  # f
-    x += 18
-    strokes += [capsule(x + 4, 35, x + 4, 9, stroke),
-                cut(ring(x + 11, 9, 7, stroke), rbox(x + 11, 14, 9, 5, 0)),
-                capsule(x, 17, x + 12, 17, stroke)]  # f
-    x += 18
-    strokes += [capsule(x + 3, 35, x + 3, 19, stroke), circle(x + 3, 11, 3.4)]  # i
-    x += 12
-    strokes += [cut(ring(x + 10, 27, 9, stroke), rbox(x + 20, 27, 6, 5, 0))]  # c
-    x += 24
-    strokes += [cut(ring(x + 10, 27, 9, stroke), rbox(x + 20, 31, 6, 4, 0)),
-                capsule(x + 2, 26, x + 19, 26, stroke * 0.8)]  # e
-    for s in strokes:
-        cv.fill(fr, s, (-6, -6, 230, 42), WHITE)
+def load_font(size):
+    if not os.path.exists(FONT_FILE):
+        sys.exit(f"make_art: {FONT_FILE} is missing (fonts-wqy-microhei; tools/setup.sh installs it)")
+    return ImageFont.truetype(FONT_FILE, size)
+
+
+def draw_text(cv, text, size, left, middle, right_limit, colour, alpha=1.0):
+    """Sets text `size` pixels high with its ink's left edge at x `left` and
+    its ink centred on y `middle`; it must end before x `right_limit`."""
+    font = load_font(size)
+    mask = Image.new("L", (cv.w, cv.h), 0)
+    draw = ImageDraw.Draw(mask)
+    x0, y0, x1, y1 = draw.textbbox((0, 0), text, font=font)
+    if left + x1 - x0 > right_limit:
+        sys.exit(f"make_art: {text!r} at {size} px runs past x {right_limit}")
+    origin = (left - x0, round(middle - (y0 + y1) / 2))
+    draw.text(origin, text, font=font, fill=255)
+    cv.paint_mask(mask, colour, alpha)
 
 
 def draw_window(cv, pivot, angle, kind, colour):
@@ -384,7 +391,9 @@ def make_banner():
     cv.fill(Frame(545, 170), circle(0, 0, 120), (-260, -260, 260, 260),
             (120, 180, 255), 0.18, soft=140)
     draw_logo(cv, Frame(30, 104, 96 / 256.0))
-    draw_word_shapes(cv, 138, 124)
+    # The name, left of the fan of windows, with a soft shadow like theirs.
+    draw_text(cv, PRODUCT_NAME, 42, 142, 143, 342, (0, 20, 60), alpha=0.25)
+    draw_text(cv, PRODUCT_NAME, 42, 140, 141, 340, WHITE)
     # a tagline under the name, as two soft bars
     cv.fill(Frame(140, 186), rbox(86, 0, 86, 3, 3), (-4, -6, 180, 6), WHITE, 0.55)
     cv.fill(Frame(140, 200), rbox(58, 0, 58, 3, 3), (-4, -6, 122, 6), WHITE, 0.35)

@@ -8,37 +8,53 @@ top=$(cd "$(dirname "$0")/.." && pwd)
 packages=(
   cmake make g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix binutils-mingw-w64
   googletest wine wine64 xvfb x11-utils xauth fonts-wqy-microhei locales
-  iproute2 util-linux curl python3 dpkg-dev imagemagick time openssl osslsigncode
+  iproute2 util-linux curl python3 python3-pil dpkg-dev imagemagick time openssl osslsigncode
 )
 jsoncpp_version=1.9.5
+
+# Another apt-get may be running on this machine: wait for the dpkg lock.
+apt_opts=(-q -o DPkg::Lock::Timeout=600)
+# `apt-get update` takes the package lists' lock, which that option does not
+# cover: retry while another apt-get holds it.
+update_lists() {
+  local log tries=0
+  log=$(mktemp)
+  echo "setup: updating package lists"
+  until apt-get "${apt_opts[@]}" update >"$log" 2>&1; do
+    if grep -q 'Could not get lock' "$log" && [ $((tries += 1)) -le 60 ]; then
+      [ $tries -gt 1 ] || echo "setup: waiting for another apt-get to finish"
+      sleep 10
+      continue
+    fi
+    cat "$log" >&2
+    rm -f "$log"
+    echo "setup: updating the package lists failed" >&2
+    exit 1
+  done
+  rm -f "$log"
+}
 
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
 done
 
-src_list=/etc/apt/sources.list.d/corvane-deb-src.sources
 need_update=0
-if [ ! -f "$src_list" ]; then
-  # Same archive as the binary packages, for `apt-get source`.
-  cat > "$src_list" <<'SRC'
-Types: deb-src
-URIs: http://deb.debian.org/debian
-Suites: bookworm bookworm-updates
-Components: main
-Signed-By: /usr/share/keyrings/debian-archive-keyring.gpg
-SRC
-  need_update=1
-fi
+# Source entries for `apt-get source`, derived from the entries this machine
+# installs binary packages from (tools/deb-src.sh): the same archive, mirror
+# or proxy, suites, components and keys, whatever they are.
+eval "$(apt-config shell apt_list Dir::Etc::SourceList/f apt_parts Dir::Etc::SourceParts/d)"
+changed=$("$top/tools/deb-src.sh" "$apt_list" "$apt_parts" "${apt_parts%/}/corvane-deb-src")
+[ -z "$changed" ] || echo "setup: source entries written: ${changed//$'\n'/ }"
+# The source package lists are needed only when JsonCpp is fetched.
 if [ ! -f "$top/.deps/jsoncpp/src/lib_json/json_value.cpp" ]; then need_update=1; fi
 
 if [ ${#missing[@]} -gt 0 ] || [ $need_update -eq 1 ]; then
-  echo "setup: updating package lists"
-  apt-get update -q >/dev/null
+  update_lists
 fi
 if [ ${#missing[@]} -gt 0 ]; then
   echo "setup: installing ${missing[*]}"
-  DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends "${missing[@]}" >/dev/null
+  DEBIAN_FRONTEND=noninteractive apt-get "${apt_opts[@]}" install -y --no-install-recommends "${missing[@]}" >/dev/null
 fi
 
 # Wine picks its locale from LANG; the Chinese texts need zh_CN.UTF-8 to exist.
@@ -52,8 +68,9 @@ fi
 if [ ! -f "$top/.deps/jsoncpp/src/lib_json/json_value.cpp" ]; then
   echo "setup: fetching the JsonCpp source package"
   tmp=$(mktemp -d); chmod 755 "$tmp"
-  (cd "$tmp" && apt-get source -q --download-only "libjsoncpp=${jsoncpp_version}*" >/dev/null 2>&1 \
-     || apt-get source -q --download-only libjsoncpp >/dev/null 2>&1)
+  (cd "$tmp" && apt-get "${apt_opts[@]}" source --download-only "libjsoncpp=${jsoncpp_version}*" >/dev/null 2>&1 \
+     || apt-get "${apt_opts[@]}" source --download-only libjsoncpp >/dev/null 2>&1) \
+    || { echo "setup: apt-get source libjsoncpp failed (are the source entries above reachable?)" >&2; exit 1; }
   dsc=$(ls "$tmp"/*.dsc | head -n 1)
   (cd "$tmp" && dpkg-source -x "$dsc" jsoncpp >/dev/null 2>&1)
   mkdir -p "$top/.deps"

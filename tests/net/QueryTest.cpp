@@ -118,6 +118,15 @@ TEST_F(QueryTest, Replies) {
         {"resultCode an object", Body("{\"resultCode\":{},\"url\":\"http://h/l\"}\n"), 200, -1, Data::NullText, nullptr},
         {"resultCode beyond 32 bits", Body("{\"resultCode\":4294967296,\"url\":\"http://h/l\"}\n"), 200, -1, Data::NullText, nullptr},
         {"resultCode real beyond 32 bits", Body("{\"resultCode\":1e20,\"url\":\"http://h/l\"}\n"), 200, -1, Data::NullText, nullptr},
+        // Numbers with a fraction or an exponent go through the reader's
+        // floating-point path: the C locale's full text or nothing.
+        {"resultCode 1E1", Body("{\"resultCode\":1E1,\"url\":\"http://h/p\"}\n"), 200, 10, Data::NullText, nullptr},
+        {"resultCode -0.75", Body("{\"resultCode\":-0.75,\"url\":\"http://h/q\"}\n"), 200, 0, Data::Text, L"http://h/q"},
+        {"resultCode 00.0e+0", Body("{\"resultCode\":00.0e+0,\"url\":\"http://h/r\"}\n"), 200, 0, Data::Text, L"http://h/r"},
+        {"resultCode underflowing to 0", Body("{\"resultCode\":1e-400,\"url\":\"http://h/s\"}\n"), 200, 0, Data::Text, L"http://h/s"},
+        {"resultCode overflowing a double", Body("{\"resultCode\":1e999,\"url\":\"http://h/t\"}\n"), 200, -1, Data::NullText, nullptr},
+        {"resultCode exponent without digits", Body("{\"resultCode\":1e,\"url\":\"http://h/u\"}\n"), 200, -1, Data::NullText, nullptr},
+        {"resultCode fraction without digits", Body("{\"resultCode\":-.e1,\"url\":\"http://h/v\"}\n"), 200, -1, Data::NullText, nullptr},
         {"url missing", Body("{\"resultCode\":0}\n"), 200, 0, Data::Text, L""},
         {"url empty", Body("{\"resultCode\":0,\"url\":\"\"}\n"), 200, 0, Data::Text, L""},
         {"url not a text", Body("{\"resultCode\":0,\"url\":5}\n"), 200, 0, Data::NullText, nullptr},

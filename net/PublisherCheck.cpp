@@ -10,6 +10,7 @@
 
 #include <cstring>
 #include <memory>
+#include <new>
 #include <vector>
 
 namespace {
@@ -199,9 +200,7 @@ bool SignatureIntact(const wchar_t* path, HANDLE file, PCCERT_CONTEXT judged)
     return intact;
 }
 
-}  // namespace
-
-bool IsTrustedPackage(const wchar_t* path)
+bool CheckPackage(const wchar_t* path)
 {
     const OwnSigner& own = Own();
     if (!own.isSigned)
@@ -223,6 +222,19 @@ bool IsTrustedPackage(const wchar_t* path)
     if (!ChainTrusted(chain.get()))
         return false;
     return SignatureIntact(path, lock.Handle(), sig.signer.get());
+}
+
+}  // namespace
+
+bool IsTrustedPackage(const wchar_t* path)
+{
+    // On the download's worker: memory that runs out refuses the package
+    // instead of ending the process.
+    try {
+        return CheckPackage(path);
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
 }
 
 std::wstring SignerName(const wchar_t* path)

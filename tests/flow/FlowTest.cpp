@@ -469,29 +469,43 @@ TEST_F(InstallerFlow, SuccessQueuedBeforeYesOpensNothing)
 }
 
 // The shipped time-out, at its real length: a download that gets nothing for
-// 50 seconds shows the Failed look within 55, and Retry installs into the
-// same file. (Slow; CTest runs it as a test of its own, labelled "slow".)
+// 50 seconds, before the reply's headers or within its body, shows the Failed
+// look within 55, and Retry installs into the same file. (Slow; CTest runs it
+// as a test of its own, labelled "slow".)
 class StallTimeout : public InstallerFlow {};
 
 TEST_F(StallTimeout, FailsWithinFiftyFiveSecondsThenRetryInstalls)
 {
-    ASSERT_TRUE(TestServer::SetCase(kQueryPath, Query(PackageUrl())));
+    struct Case { const char* name; std::string stalling; int stallPos; };
     const size_t stallAt = demo_.size() / 4;
-    ASSERT_TRUE(TestServer::SetSequence(kPackagePath, "[" + DemoCase(4096, 0.01, R"(, "stall_after": )" +
-                                                          std::to_string(stallAt) + R"(, "stall": 120)") +
-                                                          ", " + DemoCase(32768, 0.02) + "]"));
-    Start();
-    const int stallPos = static_cast<int>((stallAt - 1024) * 100 / demo_.size());
-    WaitDownloading(stallPos);
-    const DWORD stalled = GetTickCount();
-    ExpectLook(Look::Failed, 60000);
-    const DWORD took = GetTickCount() - stalled;
-    EXPECT_GE(took, 45000u);
-    EXPECT_LE(took, 55000u);
+    const Case cases[] = {
+        {"before the headers", R"({"delay": 120, "body_size": 50000})", -1},
+        {"within the body", DemoCase(4096, 0.01, R"(, "stall_after": )" + std::to_string(stallAt) + R"(, "stall": 120)"),
+         static_cast<int>((stallAt - 1024) * 100 / demo_.size())},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ASSERT_TRUE(TestServer::Reset());
+        flow::KillProcessesNamed(flow::kPackageName);
+        RemoveTree(root_);
+        ASSERT_TRUE(TestServer::SetCase(kQueryPath, Query(PackageUrl())));
+        ASSERT_TRUE(TestServer::SetSequence(kPackagePath, "[" + c.stalling + ", " + DemoCase(32768, 0.02) + "]"));
+        Start();
+        if (c.stallPos < 0) {
+            ASSERT_TRUE(flow::WaitUntil([&] { return CountRequests(kPackagePath) == 1; }, kLookMs));
+        } else {
+            WaitDownloading(c.stallPos);
+        }
+        const DWORD stalled = GetTickCount();
+        ExpectLook(Look::Failed, 60000);
+        const DWORD took = GetTickCount() - stalled;
+        EXPECT_GE(took, 45000u);
+        EXPECT_LE(took, 55000u);
 
-    ASSERT_TRUE(dlg_->Click(flow::kIdRetry));
-    ExpectLaunched();
-    EXPECT_EQ(CountRequests(kPackagePath), 2);
+        ASSERT_TRUE(dlg_->Click(flow::kIdRetry));
+        ExpectLaunched();
+        EXPECT_EQ(CountRequests(kPackagePath), 2);
+    }
 }
 
 // With no download running (only the query, or after a failure) a Yes ends at once.
